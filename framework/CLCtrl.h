@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+// Base of the control wrappers. A subclassed control's messages arrive at the
+// virtual Wnd_Proc of the object found for its handle in the control table.
+class CLCtrl {
+public:
+    CLCtrl() = default;
+    CLCtrl(const CLCtrl&) = delete;
+    CLCtrl& operator=(const CLCtrl&) = delete;
+    virtual ~CLCtrl();
+
+    HWND Get_Handle() const { return window_; }
+    bool Subclassed() const { return subclassed_; }
+
+    static LRESULT CALLBACK Wnd_ProcMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    virtual LRESULT Wnd_Proc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void Subclass(HWND window, CLCtrl* object);
+    void Unsubclass();
+
+    HWND window_ = nullptr;
+    HWND parent_ = nullptr;
+    HWND subclassedWindow_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    bool subclassed_ = false;
+    WNDPROC previousProc_ = nullptr;
+};

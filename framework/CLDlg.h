@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+// Base of the dialog classes. Every dialog runs with Dlg_ProcMain, which finds
+// the object bound to the dialog in the dialog table and calls its Dlg_Proc.
+class CLDlg {
+public:
+    CLDlg(HWND owner, WORD templateId, HINSTANCE instance);
+    CLDlg(const CLDlg&) = delete;
+    CLDlg& operator=(const CLDlg&) = delete;
+    virtual ~CLDlg();
+
+    // The value given to EndDialog; -1 when the dialog cannot be created;
+    // 0 without showing anything when the object is already bound.
+    int Run_Modal();
+
+    HWND Get_Handle() const { return dialog_; }
+    bool Bound() const { return bound_; }
+    bool Modal() const { return modal_; }
+
+    static INT_PTR CALLBACK Dlg_ProcMain(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    virtual bool Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND dialog_ = nullptr;
+    HWND owner_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    bool modal_ = false;
+    bool bound_ = false;
+    signed char result_ = 0;
+    WORD templateId_ = 0;
+};

@@ -1,0 +1,15 @@
+# Sourced by the scripts: where things live and the environment Wine runs in.
+TONARIUM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+TONARIUM_WINE_DIR=${TONARIUM_WINE_DIR:-$TONARIUM_ROOT/build/wine}
+
+# A helper or a parallel run may use a copy of the prefix of its own.
+export WINEPREFIX=${TONARIUM_WINEPREFIX:-$TONARIUM_WINE_DIR/prefix}
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The ANSI code page of a Japanese Windows (932).
+export LOCPATH=$TONARIUM_WINE_DIR/locale
+# bash itself cannot see LOCPATH and would warn; the programs it starts can.
+{ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null

@@ -53,4 +53,16 @@ function(tonarium_add_tests)
             set_tests_properties(${target} PROPERTIES TIMEOUT 300)
         endif()
     endforeach()
+
+    # Tools that drive the program's windows for pictures and measurements;
+    # built with the tests but not run by CTest.
+    file(GLOB win_tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools/*.cpp)
+    foreach(source IN LISTS win_tools)
+        get_filename_component(name ${source} NAME_WE)
+        add_executable(tool_${name} ${source} $<TARGET_OBJECTS:tonarium_res>)
+        target_link_libraries(tool_${name} PRIVATE tonarium_win)
+        if(win_support)
+            target_link_libraries(tool_${name} PRIVATE tonarium_test_support)
+        endif()
+    endforeach()
 endfunction()

@@ -31,4 +31,13 @@ protected:
     bool bound_ = false;
     signed char result_ = 0;
     WORD templateId_ = 0;
+
+private:
+    // Enters the object in the dialog table at WM_INITDIALOG.
+    static INT_PTR Bind(HWND dialog, CLDlg* object, WPARAM wParam, LPARAM lParam);
+
+    // Handlers of the default Dlg_Proc.
+    bool On_InitDialog();
+    bool On_Command(WORD controlId, WORD notificationCode);
+    bool On_Close();
 };

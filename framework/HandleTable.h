@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // An ordered table of (window handle, object) pairs. Handles are opaque

@@ -1,0 +1,68 @@
+#include "lesson/CLNotePlayer.h"
+
+#include "lesson/MidiOut.h"
+
+namespace {
+
+const DWORD kNoteOn = 0x90;  // on channel 1
+const DWORD kNoteOff = 0x80; // on channel 1
+const DWORD kVelocity = 127;
+
+DWORD Short_Message(DWORD status, int midiNote) {
+    return status | (static_cast<DWORD>(midiNote & 0x7F) << 8) | (kVelocity << 16);
+}
+
+} // namespace
+
+CLNotePlayer::~CLNotePlayer() {
+    // The window may be gone already, and its timers with it.
+    Close_Device(soundingNote_);
+}
+
+void CLNotePlayer::Set_Window(HWND window) {
+    // A device left over from an earlier window must not stay open.
+    Close_Device(soundingNote_);
+    window_ = window;
+}
+
+void CLNotePlayer::Play_Note(int midiNote) {
+    KillTimer(window_, kQuestionTimer);
+    // The note-off must name the note that sounds, not the one about to start.
+    Close_Device(soundingNote_);
+
+    HMIDIOUT device = nullptr;
+    // Only the handle tells whether the mapper opened; the result code is not needed.
+    g_midiOut.open(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
+    if (device == nullptr) {
+        return;
+    }
+    device_ = device;
+    soundingNote_ = midiNote;
+    g_midiOut.shortMsg(device_, Short_Message(kNoteOn, midiNote));
+    SetTimer(window_, kQuestionTimer, kNoteMilliseconds, nullptr);
+}
+
+void CLNotePlayer::Stop_Note(int midiNote) {
+    Close_Device(midiNote);
+}
+
+void CLNotePlayer::Question_TimerExpired(int midiNote) {
+    KillTimer(window_, kQuestionTimer);
+    Stop_Note(midiNote);
+}
+
+void CLNotePlayer::Release_Device() {
+    if (device_ != nullptr) {
+        KillTimer(window_, kQuestionTimer);
+    }
+    Close_Device(soundingNote_);
+}
+
+void CLNotePlayer::Close_Device(int midiNote) {
+    if (device_ == nullptr) {
+        return;
+    }
+    g_midiOut.shortMsg(device_, Short_Message(kNoteOff, midiNote));
+    g_midiOut.close(device_);
+    device_ = nullptr;
+}

@@ -1,0 +1,3 @@
+#include "lesson/MidiOut.h"
+
+MidiOutApi g_midiOut = {midiOutOpen, midiOutShortMsg, midiOutClose};

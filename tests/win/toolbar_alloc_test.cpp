@@ -1,0 +1,135 @@
+#include "framework/CLToolbar.h"
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+// Every allocation through the global operators is counted while counting is on.
+namespace {
+bool g_counting = false;
+long g_allocations = 0;
+
+void* Counted_Allocate(std::size_t size) {
+    if (g_counting) {
+        ++g_allocations;
+    }
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    return Counted_Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Counted_Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted_Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted_Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+
+namespace {
+
+INT_PTR CALLBACK Plain_DialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+class ToolbarAllocationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
+        InitCommonControlsEx(&classes);
+        const HINSTANCE instance = GetModuleHandleA(nullptr);
+        dialog_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_LESSON), nullptr,
+                                     Plain_DialogProc, 0);
+        ASSERT_NE(nullptr, dialog_);
+        menu_ = GetMenu(dialog_);
+        ASSERT_NE(nullptr, toolbar_.Create(dialog_, IDC_TOOLBAR, instance, 0, 0, 1, 1, 0x50000124));
+        toolbar_.Add_Button(TBSTYLE_SEP, 0, nullptr, 0, nullptr);
+        toolbar_.Add_Button(TBSTYLE_BUTTON, IDB_LISTEN, nullptr, IDC_LISTEN, nullptr);
+        toolbar_.Add_Button(TBSTYLE_SEP, 0, nullptr, 0, nullptr);
+        toolbar_.Add_Button(TBSTYLE_BUTTON, IDB_DERIVED, nullptr, IDC_DERIVED, nullptr);
+        toolbar_.Add_Button(TBSTYLE_BUTTON, IDB_SHOWANSWER, nullptr, IDC_SHOWANSWER, nullptr);
+        toolbar_.Set_NotifyWindow(dialog_);
+        toolbar_.Set_ToolTips(menu_);
+    }
+
+    void TearDown() override { DestroyWindow(dialog_); }
+
+    HWND dialog_ = nullptr;
+    HMENU menu_ = nullptr;
+    CLToolbar toolbar_;
+};
+
+TEST_F(ToolbarAllocationTest, CounterSeesAllocations) {
+    g_allocations = 0;
+    g_counting = true;
+    std::vector<int>* values = new std::vector<int>(100);
+    g_counting = false;
+    delete values;
+    EXPECT_EQ(2, g_allocations);
+
+    // The toolbar's own code is counted too: a long label is copied on the heap.
+    g_allocations = 0;
+    g_counting = true;
+    toolbar_.Add_Button(TBSTYLE_BUTTON, 0, "a label longer than any short-string buffer", 41000,
+                        nullptr);
+    g_counting = false;
+    EXPECT_GE(g_allocations, 1);
+}
+
+TEST_F(ToolbarAllocationTest, UpdateStateAllocatesNothing) {
+    g_allocations = 0;
+    g_counting = true;
+    for (int i = 0; i < 10000; ++i) {
+        // Alternate the state so that the buttons really change.
+        CheckMenuItem(menu_, IDC_DERIVED, MF_BYCOMMAND | ((i & 1) != 0 ? MF_CHECKED : 0));
+        toolbar_.Update_State(menu_);
+    }
+    g_counting = false;
+    std::printf("allocations in 10000 Update_State calls: %ld\n", g_allocations);
+    EXPECT_EQ(0, g_allocations);
+    // The last call saw the item checked.
+    EXPECT_TRUE(SendMessageA(toolbar_.Get_Handle(), TB_ISBUTTONCHECKED, IDC_DERIVED, 0));
+}
+
+} // namespace

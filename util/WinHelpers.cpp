@@ -1,0 +1,76 @@
+#include "util/WinHelpers.h"
+
+#include <cstring>
+
+namespace {
+
+// Length of the text in a buffer of size bytes, or size when it is not terminated there.
+std::size_t BoundedLength(const char* text, std::size_t size) {
+    const void* terminator = std::memchr(text, '\0', size);
+    return terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text)
+                      : size;
+}
+
+// The last path separator in path. Walks forward so that the second byte of a double-byte
+// character (as in "ソ" or "表", whose second byte is 0x5C) is never taken for a backslash.
+const char* LastSeparator(const char* path) {
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\') {
+            last = p;
+        } else if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
+            ++p;
+        }
+    }
+    return last;
+}
+
+} // namespace
+
+char* JoinBesideModulePath(char* buffer, const char* modulePath) {
+    const std::size_t nameLength = BoundedLength(buffer, MAX_PATH);
+    const char* lastSeparator = LastSeparator(modulePath);
+    if (!lastSeparator || nameLength == MAX_PATH) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    const std::size_t directoryLength = static_cast<std::size_t>(lastSeparator - modulePath);
+    // Directory, separator, name and terminator must all fit.
+    if (directoryLength + 1 + nameLength + 1 > MAX_PATH) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    // The name moves right to make room for the directory; memmove copes with the overlap.
+    std::memmove(buffer + directoryLength + 1, buffer, nameLength + 1);
+    std::memcpy(buffer, modulePath, directoryLength);
+    buffer[directoryLength] = '\\';
+    return buffer;
+}
+
+char* PathBesideModule(char* buffer, HINSTANCE instance) {
+    char modulePath[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(instance, modulePath, MAX_PATH);
+    // A path that filled the whole buffer was cut short and names the wrong directory.
+    if (length == 0 || length >= MAX_PATH) {
+        buffer[0] = '\0';
+        return buffer;
+    }
+    return JoinBesideModulePath(buffer, modulePath);
+}
+
+HFONT MakeFont(int height, bool bold, bool italic, const char* faceName) {
+    return CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, faceName);
+}
+
+void ScreenToClientRect(HWND window, RECT* rect) {
+    POINT topLeft = {rect->left, rect->top};
+    ScreenToClient(window, &topLeft);
+    rect->left = topLeft.x;
+    rect->top = topLeft.y;
+    POINT bottomRight = {rect->right, rect->bottom};
+    ScreenToClient(window, &bottomRight);
+    rect->right = bottomRight.x;
+    rect->bottom = bottomRight.y;
+}

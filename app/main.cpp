@@ -1,5 +1,40 @@
-#include <windows.h>
+#include "lesson/CLDl2.h"
+#include "lesson/SettingsPath.h"
+#include "res/resource.h"
+#include "util/ProgramValues.h"
 
-// Start-up arrives with the lesson dialog; until then the executable only
-// carries the resources.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <windows.h>
+#include <commctrl.h>
+
+namespace {
+
+// The settings file lies beside the executable, with its base name and the
+// extension "ini". A path that does not fit leaves it empty, and the lesson
+// then runs without a settings file.
+void Find_SettingsPath(HINSTANCE instance) {
+    char modulePath[MAX_PATH];
+    DWORD length = GetModuleFileNameA(instance, modulePath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        g_settingsPath[0] = '\0';
+        return;
+    }
+    MakeSettingsPath(modulePath, g_settingsPath, sizeof g_settingsPath);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    g_programInstance = instance;
+    Find_SettingsPath(instance);
+
+    // The lesson dialog's template names the status-bar class, and the
+    // toolbar is created from it: both must be registered first.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    {
+        CLDl2 lesson(nullptr, IDD_LESSON, instance);
+        lesson.Run_Modal();
+    }
+    return 0;
+}

@@ -33,7 +33,8 @@ int NoteIndexOfButton(WORD controlId) {
 }
 
 const int kStatusPartEdges[] = {77, -1};
-const DWORD kToolbarStyle = WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_ADJUSTABLE | CCS_NORESIZE;
+const DWORD kToolbarStyle =
+    WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_ADJUSTABLE | CCS_NORESIZE;
 
 } // namespace
 

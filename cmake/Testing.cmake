@@ -39,6 +39,12 @@ function(tonarium_add_tests)
     endif()
 
     if(NOT WIN32)
+        # The committed images are generated from their text pictures.
+        find_package(Python3 COMPONENTS Interpreter)
+        if(Python3_FOUND)
+            add_test(NAME images_match_their_pictures
+                COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-images --check)
+        endif()
         return()
     endif()
     file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)

@@ -2,11 +2,12 @@
 
 #include <commctrl.h>
 
-#include <string>
+#include <cstring>
 
 namespace {
 
 const int kMenuTextSize = 256;
+const int kMaxLabel = 256;
 const int kHelpTextSize = 512;
 
 // The report that makes the status bar hide its help text.
@@ -56,10 +57,11 @@ bool CLToolbar::Add_Button(BYTE style, UINT bitmapId, const char* label, int com
         if (label != nullptr) {
             // The control reads a list of strings ended by an empty one; a
             // plain text needs its second zero, or the control reads past it.
-            std::string list(label);
-            list.push_back('\0');
+            // Button labels are short: a longer one is cut.
+            char list[kMaxLabel + 2] = {};
+            std::strncpy(list, label, kMaxLabel);
             stringIndex = static_cast<INT_PTR>(
-                SendMessageA(window_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(list.c_str())));
+                SendMessageA(window_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(list)));
         }
     }
     const bool hasFace = bitmapId != 0 || label != nullptr;

@@ -6,6 +6,8 @@
 
 namespace program_driver {
 
+const char kGdiHandleTableSource[] = "GDI handle table";
+
 namespace {
 
 // A MIDI file with one track that holds only its end marker.
@@ -112,7 +114,7 @@ ResourceFigure Gdi_TableCount(HANDLE process) {
     }
     // Every process holds the stock objects: an empty table is not this one.
     if (used > 0) {
-        figure = {used, "GDI handle table"};
+        figure = {used, kGdiHandleTableSource};
     }
     return figure;
 }

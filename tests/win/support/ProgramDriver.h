@@ -127,6 +127,9 @@ struct ResourceFigure {
     const char* source = "not reported";
 };
 
+// The source of a GDI object count taken from the process's GDI handle table.
+extern const char kGdiHandleTableSource[];
+
 // What a process holds, each figure from the documented call where the
 // system implements it and otherwise from a way that works from outside
 // under Wine (Wine 8 leaves GetGuiResources, GetProcessHandleCount and

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "tests/win/support/ProgramDriver.h"
 #include "tests/win/support/Screenshot.h"
 
 #include <algorithm>
@@ -32,13 +33,19 @@
 
 namespace {
 
+using program_driver::ChildProcess;
+using program_driver::Read_WholeFile;
+using program_driver::RemoteBuffer;
+using program_driver::Send_WithTimeout;
+using program_driver::TempFolder;
+using program_driver::Write_WholeFile;
+
 constexpr DWORD kStartTimeoutMs = 30000; // a cold Wine start can take many seconds
 constexpr DWORD kWindowTimeoutMs = 10000;
 constexpr DWORD kExitTimeoutMs = 20000;
-constexpr UINT kSendTimeoutMs = 10000;
+constexpr DWORD kPollMs = 5;
 constexpr int kNoteCount = 12;
 constexpr SIZE_T kRemoteBufferSize = 1024;
-constexpr int kStatusTextBytes = 512;
 
 const char* const kKeyNames[kNoteCount] = {"C",  "C#", "D",  "D#", "E",  "F",
                                            "F#", "G",  "G#", "A",  "A#", "B"};
@@ -58,29 +65,8 @@ const char kForeignDataValue[] = "表示は毎朝ﾁｪｯｸ";
 const char kForeignSection[] = "user";
 const std::vector<std::string> kForeignSectionLines = {"name=山田 太郎", "level=3"};
 
-// A MIDI file with one track that holds only its end marker.
-const unsigned char kMinimalMidiFile[] = {
-    'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0,    0,    1, 0, 96, // format 0, one track, 96 ticks a beat
-    'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0,        // end of track
-};
-
 bool IsSharp(int note) {
     return note == 1 || note == 3 || note == 6 || note == 8 || note == 10;
-}
-
-// Polls until the condition holds; the other process runs on its own, so
-// there is no event to wait for.
-template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return condition();
-        }
-        Sleep(5);
-    }
 }
 
 // A text as the program shows it, in code page 932. Failure messages print
@@ -118,88 +104,9 @@ int AccuracyPercent(int correct, int answered) {
     return static_cast<int>(static_cast<std::int64_t>(correct) * 100 / answered);
 }
 
-std::string DirectoryOfThisExecutable() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of("\\/"));
-}
-
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-
-bool WriteWholeFile(const std::string& path, const void* bytes, DWORD size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes, size, &written, nullptr);
-    CloseHandle(file);
-    return ok && written == size;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return std::string();
-    }
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        bytes.append(chunk, got);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-// A folder under the temporary directory that holds one copy of the program;
-// removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        char base[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, base);
-        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const std::string candidate =
-                std::string(base) + "tonarium-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(GetTickCount()) + "-" + std::to_string(attempt);
-            if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-                path_ = candidate;
-            }
-        }
-    }
-    ~TempFolder() {
-        if (path_.empty()) {
-            return;
-        }
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name != "." && name != "..") {
-                    DeleteFileA(File(name).c_str());
-                }
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path_.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    bool Created() const { return !path_.empty(); }
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
 
 // The settings file as the program leaves it: sections in file order, each
 // with its lines and its key=value pairs in file order.
@@ -308,87 +215,9 @@ struct Tally {
     }
 };
 
-// A buffer inside the program's process, for the messages whose pointer
-// argument the system does not marshal (status-bar text, toolbar rectangles).
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, SIZE_T size) : process_(process), size_(size) {
-        address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    ~RemoteBuffer() {
-        if (address_ != nullptr) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        }
-    }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-
-    bool Valid() const { return address_ != nullptr; }
-    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
-    bool Clear() const {
-        std::vector<char> zeros(size_, 0);
-        SIZE_T written = 0;
-        return WriteProcessMemory(process_, address_, zeros.data(), size_, &written) &&
-               written == size_;
-    }
-    bool Read(void* destination, SIZE_T size) const {
-        SIZE_T got = 0;
-        return size <= size_ && ReadProcessMemory(process_, address_, destination, size, &got) &&
-               got == size;
-    }
-
-private:
-    HANDLE process_;
-    SIZE_T size_;
-    void* address_ = nullptr;
-};
-
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// WM_GETTEXT is marshalled across processes; GetWindowTextA is not for controls.
+// As a ScreenText, so that a failure prints the text as it shows.
 ScreenText TextOf(HWND window) {
-    char text[1024] = {};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) {
-        return "<no answer>";
-    }
-    text[sizeof text - 1] = '\0';
-    return text;
-}
-
-LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
-}
-
-struct WindowSearch {
-    DWORD processId;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectVisibleWindowOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window)) {
-        search->found.push_back(window);
-    }
-    return TRUE;
-}
-
-std::vector<HWND> VisibleTopLevelWindowsOf(DWORD processId) {
-    WindowSearch search{processId, {}};
-    EnumWindows(CollectVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return program_driver::Text_Of(window);
 }
 
 void SaveScreenshot(HWND window, const char* name) {
@@ -412,56 +241,38 @@ enum class LessonEnd { Escape, CloseBox, ExitCommand };
 class LessonRun {
 public:
     LessonRun() = default;
-    ~LessonRun() {
-        buffer_.reset();
-        if (process_.hProcess != nullptr) {
-            // A failed check may leave the program running; end only it.
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(process_.hProcess, 1);
-                WaitForSingleObject(process_.hProcess, kExitTimeoutMs);
-            }
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
-    }
     LessonRun(const LessonRun&) = delete;
     LessonRun& operator=(const LessonRun&) = delete;
 
     // Starts tonarium.exe of the folder with the folder as working directory
     // and waits for its lesson window.
     void Start(const TempFolder& folder) {
-        const std::string exe = folder.File("tonarium.exe");
-        std::string commandLine = "\"" + exe + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        const DWORD started = GetTickCount();
-        ASSERT_TRUE(CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                   nullptr, folder.Path().c_str(), &startup, &process_))
+        ASSERT_TRUE(process_.Start(folder.File("tonarium.exe"), "", folder.Path()))
             << "error " << GetLastError();
-        ASSERT_TRUE(WaitUntil(
+        ASSERT_TRUE(program_driver::Wait_Until(
             [&] {
-                window_ = FindLessonWindow();
+                window_ = program_driver::Find_UnownedDialog(process_.Id());
                 return window_ != nullptr || !Alive();
             },
-            kStartTimeoutMs))
+            kStartTimeoutMs, kPollMs))
             << "no lesson window";
         ASSERT_NE(nullptr, window_) << "the program ended before showing its lesson window";
         // The window shows before the first question is asked; a sent message
         // is handled only once the lesson waits for input, so the first
         // question is out when this returns.
-        ASSERT_NE(-1, SendWithTimeout(window_, WM_NULL, 0, 0));
-        startMilliseconds_ = GetTickCount() - started;
+        ASSERT_NE(-1, Send_WithTimeout(window_, WM_NULL, 0, 0));
+        startMilliseconds_ = static_cast<DWORD>(program_driver::Now_Ms() - process_.StartMs());
         std::printf("[ e2e    ] lesson window after %lu ms\n",
                     static_cast<unsigned long>(startMilliseconds_));
 
-        buffer_.reset(new RemoteBuffer(process_.hProcess, kRemoteBufferSize));
+        buffer_.reset(new RemoteBuffer(process_.Handle(), kRemoteBufferSize));
         ASSERT_TRUE(buffer_->Valid()) << "VirtualAllocEx: error " << GetLastError();
         statusBar_ = GetDlgItem(window_, IDC_STATUSBAR);
         toolbar_ = GetDlgItem(window_, IDC_TOOLBAR);
         ASSERT_NE(nullptr, statusBar_);
         ASSERT_NE(nullptr, toolbar_);
-        ASSERT_EQ("msctls_statusbar32", ClassOf(statusBar_));
-        ASSERT_EQ("ToolbarWindow32", ClassOf(toolbar_));
+        ASSERT_EQ("msctls_statusbar32", program_driver::Class_Of(statusBar_));
+        ASSERT_EQ("ToolbarWindow32", program_driver::Class_Of(toolbar_));
         for (int note = 0; note < kNoteCount; ++note) {
             noteButtons_[note] = GetDlgItem(window_, kNoteButtonIds[note]);
             ASSERT_NE(nullptr, noteButtons_[note]) << "note " << kKeyNames[note];
@@ -471,30 +282,21 @@ public:
     HWND Window() const { return window_; }
     HWND Toolbar() const { return toolbar_; }
     HWND NoteButton(int note) const { return noteButtons_[note]; }
-    DWORD ProcessId() const { return process_.dwProcessId; }
+    DWORD ProcessId() const { return process_.Id(); }
     DWORD StartMilliseconds() const { return startMilliseconds_; }
 
-    bool Alive() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    bool Alive() const { return process_.Alive(); }
 
     ScreenText StatusText(int part) const {
-        char text[kStatusTextBytes] = {};
-        // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: read a fixed
-        // buffer instead of asking for the length.
-        if (!buffer_->Clear() ||
-            SendWithTimeout(statusBar_, SB_GETTEXTA, part, buffer_->Address()) == -1 ||
-            !buffer_->Read(text, sizeof text)) {
-            return "<no answer>";
-        }
-        text[sizeof text - 1] = '\0';
-        return text;
+        return program_driver::Status_Text(statusBar_, part, *buffer_);
     }
 
     std::vector<int> StatusPartEdges() const {
-        const int count = static_cast<int>(SendWithTimeout(statusBar_, SB_GETPARTS, 0, 0));
+        const int count = static_cast<int>(Send_WithTimeout(statusBar_, SB_GETPARTS, 0, 0));
         if (count <= 0 || count > 16 || !buffer_->Clear()) {
             return {};
         }
-        SendWithTimeout(statusBar_, SB_GETPARTS, count, buffer_->Address());
+        Send_WithTimeout(statusBar_, SB_GETPARTS, count, buffer_->Address());
         std::vector<int> edges(count);
         if (!buffer_->Read(edges.data(), sizeof(int) * edges.size())) {
             return {};
@@ -503,26 +305,26 @@ public:
     }
 
     bool ToolbarChecked(int command) const {
-        return SendWithTimeout(toolbar_, TB_ISBUTTONCHECKED, command, 0) > 0;
+        return Send_WithTimeout(toolbar_, TB_ISBUTTONCHECKED, command, 0) > 0;
     }
     bool ToolbarEnabled(int command) const {
-        return SendWithTimeout(toolbar_, TB_ISBUTTONENABLED, command, 0) > 0;
+        return Send_WithTimeout(toolbar_, TB_ISBUTTONENABLED, command, 0) > 0;
     }
 
     // A click on a toolbar button: the mouse press and release at the
     // button's centre, as the user gives it. Sent, so the command has been
     // handled when this returns.
     void ClickToolbar(int command) const {
-        const LRESULT index = SendWithTimeout(toolbar_, TB_COMMANDTOINDEX, command, 0);
+        const LRESULT index = Send_WithTimeout(toolbar_, TB_COMMANDTOINDEX, command, 0);
         ASSERT_GE(index, 0) << "no toolbar button for " << command;
         RECT item = {};
         ASSERT_TRUE(buffer_->Clear());
-        ASSERT_GT(SendWithTimeout(toolbar_, TB_GETITEMRECT, index, buffer_->Address()), 0);
+        ASSERT_GT(Send_WithTimeout(toolbar_, TB_GETITEMRECT, index, buffer_->Address()), 0);
         ASSERT_TRUE(buffer_->Read(&item, sizeof item));
         const LPARAM centre =
             MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-        SendWithTimeout(toolbar_, WM_LBUTTONDOWN, MK_LBUTTON, centre);
-        SendWithTimeout(toolbar_, WM_LBUTTONUP, 0, centre);
+        Send_WithTimeout(toolbar_, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+        Send_WithTimeout(toolbar_, WM_LBUTTONUP, 0, centre);
     }
 
     // Menu commands arrive as posted WM_COMMAND messages.
@@ -533,23 +335,13 @@ public:
     // The visible dialog that the lesson window owns (result, details or
     // version window), or null when none appears in time.
     HWND WaitForOwnedDialog() const {
-        HWND found = nullptr;
-        WaitUntil(
-            [&] {
-                for (HWND window : VisibleTopLevelWindowsOf(process_.dwProcessId)) {
-                    if (GetWindow(window, GW_OWNER) == window_ && ClassOf(window) == "#32770") {
-                        found = window;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            kWindowTimeoutMs);
-        return found;
+        return program_driver::Wait_ForOwnedDialog(process_.Id(), window_, kWindowTimeoutMs,
+                                                   kPollMs);
     }
 
     bool WaitForWindowGone(HWND window) const {
-        return WaitUntil([&] { return !IsWindow(window); }, kWindowTimeoutMs);
+        return program_driver::Wait_Until([&] { return !IsWindow(window); }, kWindowTimeoutMs,
+                                          kPollMs);
     }
 
     // The lesson takes answers again: its window is enabled (no modal window
@@ -591,25 +383,18 @@ public:
             PostCommand(IDC_EXIT);
             break;
         }
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_.hProcess, kExitTimeoutMs))
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_.Handle(), kExitTimeoutMs))
             << "the program did not end";
         DWORD exitCode = 1;
-        ASSERT_TRUE(GetExitCodeProcess(process_.hProcess, &exitCode));
+        ASSERT_TRUE(GetExitCodeProcess(process_.Handle(), &exitCode));
         EXPECT_EQ(0u, exitCode);
         EXPECT_FALSE(IsWindow(window_));
     }
 
 private:
-    HWND FindLessonWindow() const {
-        for (HWND window : VisibleTopLevelWindowsOf(process_.dwProcessId)) {
-            if (GetWindow(window, GW_OWNER) == nullptr && ClassOf(window) == "#32770") {
-                return window;
-            }
-        }
-        return nullptr;
-    }
-
-    PROCESS_INFORMATION process_ = {};
+    // Declared first, so the buffer inside the process is freed before the
+    // process handle is closed.
+    ChildProcess process_;
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND toolbar_ = nullptr;
@@ -651,7 +436,8 @@ public:
     // Presses one note button and checks the result window, the status bar
     // and the next question.
     void Answer(int pressed, ResultClose close, AnswerOutcome* outcome) {
-        ASSERT_TRUE(WaitUntil([&] { return run_.ReadyForAnswer(); }, kWindowTimeoutMs));
+        ASSERT_TRUE(program_driver::Wait_Until([&] { return run_.ReadyForAnswer(); },
+                                               kWindowTimeoutMs, kPollMs));
         // The button takes the click as from the mouse; posted, since the
         // click runs the modal result window.
         ASSERT_TRUE(PostMessageA(run_.NoteButton(pressed), BM_CLICK, 0, 0));
@@ -682,9 +468,9 @@ public:
         ASSERT_NO_FATAL_FAILURE(CloseOwnedDialog(result, close));
 
         // Closing the result asks the next question at once.
-        ASSERT_TRUE(WaitUntil(
+        ASSERT_TRUE(program_driver::Wait_Until(
             [&] { return run_.ReadyForAnswer() && run_.StatusText(0) != shownWithResult; },
-            kWindowTimeoutMs))
+            kWindowTimeoutMs, kPollMs))
             << "no next question after " << shownWithResult;
         ASSERT_EQ(QuestionText(tally_.answered + 1), run_.StatusText(0));
         ASSERT_EQ(accuracy, run_.StatusText(1));
@@ -730,8 +516,8 @@ public:
             break;
         }
         ASSERT_TRUE(run_.WaitForWindowGone(dialog)) << "the window did not close";
-        EXPECT_TRUE(
-            WaitUntil([&] { return IsWindowEnabled(run_.Window()) != FALSE; }, kWindowTimeoutMs));
+        EXPECT_TRUE(program_driver::Wait_Until(
+            [&] { return IsWindowEnabled(run_.Window()) != FALSE; }, kWindowTimeoutMs, kPollMs));
     }
 
 private:
@@ -853,7 +639,7 @@ std::string PreparedSettings() {
 // Copies the program under test into the folder.
 void InstallProgram(const TempFolder& folder) {
     ASSERT_TRUE(folder.Created());
-    const std::string source = DirectoryOfThisExecutable() + "\\tonarium.exe";
+    const std::string source = program_driver::Directory_OfThisExecutable() + "\\tonarium.exe";
     ASSERT_TRUE(FileExists(source)) << source;
     ASSERT_TRUE(CopyFileA(source.c_str(), folder.File("tonarium.exe").c_str(), FALSE));
 }
@@ -870,7 +656,7 @@ void ExpectTitleAndButtons(const LessonRun& run,
     ASSERT_EQ(2u, edges.size());
     EXPECT_EQ(77, edges[0]);
     EXPECT_EQ(-1, edges[1]);
-    EXPECT_EQ(5, SendWithTimeout(run.Toolbar(), TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ(5, Send_WithTimeout(run.Toolbar(), TB_BUTTONCOUNT, 0, 0));
 }
 
 // The score part of the file must equal the driver's tally.
@@ -913,7 +699,7 @@ void ExpectStoredScore(const std::vector<IniSection>& ini, const Tally& tally) {
 // The prepared file after a run: exactly the expected keys, the labels and
 // the foreign key and section byte for byte.
 void ExpectPreparedFileAfterRun(const std::string& path, const Tally& tally) {
-    const std::vector<IniSection> ini = ParseIni(ReadWholeFile(path));
+    const std::vector<IniSection> ini = ParseIni(Read_WholeFile(path));
     std::vector<std::string> names;
     for (const IniSection& section : ini) {
         names.push_back(section.name);
@@ -985,13 +771,13 @@ void OpenAndCloseVersionBox(LessonRun& run, LessonPlayer& player) {
 
 // Commands that change no number: listening again and the Enter key's IDOK.
 void ListenAgain(LessonRun& run, LessonPlayer& player) {
-    SendWithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_LISTEN, 0), 0);
+    Send_WithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_LISTEN, 0), 0);
     EXPECT_TRUE(run.ReadyForAnswer());
     player.ExpectScoreShown();
     ASSERT_NO_FATAL_FAILURE(run.ClickToolbar(IDC_LISTEN));
     EXPECT_TRUE(run.ReadyForAnswer());
     player.ExpectScoreShown();
-    SendWithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    Send_WithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     EXPECT_TRUE(run.Alive());
     player.ExpectScoreShown();
 }
@@ -1002,7 +788,8 @@ void ToggleFromMenu(LessonRun& run, LessonPlayer& player, Tally& tally, int comm
     bool& option = command == IDC_DERIVED ? tally.derivedTones : tally.showAnswer;
     option = !option;
     ASSERT_NO_FATAL_FAILURE(run.PostCommand(command));
-    EXPECT_TRUE(WaitUntil([&] { return run.ToolbarChecked(command) == option; }, kWindowTimeoutMs))
+    EXPECT_TRUE(program_driver::Wait_Until([&] { return run.ToolbarChecked(command) == option; },
+                                           kWindowTimeoutMs, kPollMs))
         << "command " << command;
     player.ExpectOptionMarks();
     player.ExpectScoreShown();
@@ -1032,7 +819,7 @@ void SaveResultScreenshot(HWND result) {
 
 TEST(EndToEnd, FirstRunWithoutSettingsFileUsesKeyNamesAndCreatesTheFile) {
     // No settings file, no data.mid, no index.htm: only the program.
-    TempFolder folder;
+    TempFolder folder("e2e");
     ASSERT_NO_FATAL_FAILURE(InstallProgram(folder));
     const std::string settings = folder.File("tonarium.ini");
     ASSERT_FALSE(FileExists(settings));
@@ -1056,8 +843,8 @@ TEST(EndToEnd, FirstRunWithoutSettingsFileUsesKeyNamesAndCreatesTheFile) {
         // Help with no page beside the program: nothing to show, the lesson
         // goes on.
         ASSERT_FALSE(FileExists(folder.File("index.htm")));
-        EXPECT_NE(-1, SendWithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_CONTENTS, 0), 0));
-        EXPECT_EQ(1u, VisibleTopLevelWindowsOf(run.ProcessId()).size())
+        EXPECT_NE(-1, Send_WithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_CONTENTS, 0), 0));
+        EXPECT_EQ(1u, program_driver::Visible_TopLevelWindows(run.ProcessId()).size())
             << "a window appeared for the missing help page";
         ASSERT_NO_FATAL_FAILURE(ExpectLessonStillAnswering(run, player, 0));
 
@@ -1069,7 +856,8 @@ TEST(EndToEnd, FirstRunWithoutSettingsFileUsesKeyNamesAndCreatesTheFile) {
         // The reset starts the score over with the pending question as the
         // first: no new question is drawn, so the number is 1, not 2.
         ASSERT_NO_FATAL_FAILURE(run.PostCommand(IDC_RESET));
-        EXPECT_TRUE(WaitUntil([&] { return run.StatusText(0) == "問題 1"; }, kWindowTimeoutMs));
+        EXPECT_TRUE(program_driver::Wait_Until([&] { return run.StatusText(0) == "問題 1"; },
+                                               kWindowTimeoutMs, kPollMs));
         tally.Reset();
         EXPECT_EQ(ScreenText("問題 1"), run.StatusText(0));
         EXPECT_EQ(ScreenText("正解率 0％"), run.StatusText(1));
@@ -1082,7 +870,7 @@ TEST(EndToEnd, FirstRunWithoutSettingsFileUsesKeyNamesAndCreatesTheFile) {
 
     // The file written to the empty folder: the four options and totals,
     // then the two count sections, each key in order, and no labels.
-    const std::vector<IniSection> ini = ParseIni(ReadWholeFile(settings));
+    const std::vector<IniSection> ini = ParseIni(Read_WholeFile(settings));
     ASSERT_EQ(3u, ini.size());
     EXPECT_EQ(ScreenText("data"), ini[0].name);
     EXPECT_EQ(ScreenText("a"), ini[1].name);
@@ -1096,13 +884,13 @@ TEST(EndToEnd, FirstRunWithoutSettingsFileUsesKeyNamesAndCreatesTheFile) {
 }
 
 TEST(EndToEnd, LessonContinuesOverThreeRunsWithPreparedSettings) {
-    TempFolder folder;
+    TempFolder folder("e2e");
     ASSERT_NO_FATAL_FAILURE(InstallProgram(folder));
     const std::string settings = folder.File("tonarium.ini");
     const std::string prepared = PreparedSettings();
-    ASSERT_TRUE(WriteWholeFile(settings, prepared.data(), static_cast<DWORD>(prepared.size())));
+    ASSERT_TRUE(Write_WholeFile(settings, prepared.data(), static_cast<DWORD>(prepared.size())));
     const std::string midiFile = folder.File("data.mid");
-    ASSERT_TRUE(WriteWholeFile(midiFile, kMinimalMidiFile, sizeof kMinimalMidiFile));
+    ASSERT_TRUE(program_driver::Write_MinimalMidiFile(midiFile));
 
     const std::array<std::string, kNoteCount> labels = PreparedLabels();
     std::mt19937 random(19870415u);
@@ -1172,7 +960,7 @@ TEST(EndToEnd, LessonContinuesOverThreeRunsWithPreparedSettings) {
 
     // Third run: derived tones switched off from the menu, help with no
     // page, the details window; ended with the exit command.
-    ASSERT_TRUE(WriteWholeFile(midiFile, kMinimalMidiFile, sizeof kMinimalMidiFile));
+    ASSERT_TRUE(program_driver::Write_MinimalMidiFile(midiFile));
     // The next run continues the stored score: its pending question was
     // drawn with the stored option.
     tally.pendingDrawnWithDerived = tally.derivedTones;
@@ -1185,8 +973,8 @@ TEST(EndToEnd, LessonContinuesOverThreeRunsWithPreparedSettings) {
         EXPECT_TRUE(tally.derivedTones);
 
         ASSERT_NO_FATAL_FAILURE(ToggleFromMenu(run, player, tally, IDC_DERIVED));
-        EXPECT_NE(-1, SendWithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_CONTENTS, 0), 0));
-        EXPECT_EQ(1u, VisibleTopLevelWindowsOf(run.ProcessId()).size());
+        EXPECT_NE(-1, Send_WithTimeout(run.Window(), WM_COMMAND, MAKEWPARAM(IDC_CONTENTS, 0), 0));
+        EXPECT_EQ(1u, program_driver::Visible_TopLevelWindows(run.ProcessId()).size());
 
         std::vector<AnswerOutcome> outcomes;
         ASSERT_NO_FATAL_FAILURE(player.AnswerMany(12, random, &outcomes));

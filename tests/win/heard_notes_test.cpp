@@ -32,13 +32,13 @@ namespace {
 
 using program_driver::ChildProcess;
 using program_driver::Now_Ms;
+using program_driver::Send_WithTimeout;
 using program_driver::TempFolder;
 
 constexpr DWORD kStartTimeoutMs = 30000; // a cold Wine start can take many seconds
 constexpr DWORD kWaitTimeoutMs = 10000;
 constexpr DWORD kExitTimeoutMs = 20000;
 constexpr DWORD kPollMs = 5;
-constexpr UINT kSendTimeoutMs = 10000;
 
 // The question timer is 1.2 s; a note that ends on its own must not end
 // earlier, and a generous bound catches one that hangs.
@@ -186,15 +186,6 @@ Spread Spread_Of(std::vector<double> values) {
     return spread;
 }
 
-LRESULT Send_WithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &result)) {
-        return -1;
-    }
-    return static_cast<LRESULT>(result);
-}
-
 // One run of the program with the recorder as its MIDI device; the driver
 // acts only through the program's windows and keeps an account of every
 // note it should hear.
@@ -219,7 +210,7 @@ public:
         }
         ASSERT_TRUE(program_driver::Wait_Until(
             [&] {
-                window_ = Find_LessonWindow();
+                window_ = program_driver::Find_UnownedDialog(process_.Id());
                 return window_ != nullptr || !process_.Alive();
             },
             kStartTimeoutMs, kPollMs))
@@ -285,13 +276,8 @@ public:
         answer.pressed = Choose_Button(random);
         Note_Action();
         ASSERT_TRUE(PostMessageA(buttons_[answer.pressed], BM_CLICK, 0, 0));
-        HWND result = nullptr;
-        program_driver::Wait_Until(
-            [&] {
-                result = program_driver::Find_OwnedDialog(process_.Id(), window_);
-                return result != nullptr;
-            },
-            kWaitTimeoutMs, kPollMs);
+        HWND result =
+            program_driver::Wait_ForOwnedDialog(process_.Id(), window_, kWaitTimeoutMs, kPollMs);
         ASSERT_NE(nullptr, result) << "no result window after " << kKeyNames[answer.pressed];
         ASSERT_NO_FATAL_FAILURE(Read_Result(result, &answer));
         answers_.push_back(answer);
@@ -356,16 +342,6 @@ public:
     double StartMs() const { return process_.StartMs(); }
 
 private:
-    HWND Find_LessonWindow() const {
-        for (HWND window : program_driver::Visible_TopLevelWindows(process_.Id())) {
-            if (GetWindow(window, GW_OWNER) == nullptr &&
-                program_driver::Class_Of(window) == "#32770") {
-                return window;
-            }
-        }
-        return nullptr;
-    }
-
     bool Ready_ForAnswer() const {
         if (!IsWindowEnabled(window_)) {
             return false;

@@ -44,6 +44,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "tests/win/support/ProgramDriver.h"
 
 #include <algorithm>
 #include <array>
@@ -63,8 +64,8 @@ constexpr DWORD kWindowTimeoutMs = 30000; // a cold start under a loaded Wine is
 constexpr DWORD kTextTimeoutMs = 5000;
 constexpr DWORD kExitTimeoutMs = 120000; // saving beside ten megabytes takes Wine 15-25 s
 constexpr UINT kSendTimeoutMs = 10000;
+constexpr DWORD kPollMs = 10;
 constexpr int kNoteCount = 12;
-constexpr SIZE_T kStatusBufferBytes = 512;
 constexpr size_t kLargestReferenceBytes = 1024 * 1024;
 
 const char* const kKeyNames[kNoteCount] = {"C",  "C#", "D",  "D#", "E",  "F",
@@ -83,16 +84,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return program_driver::Write_WholeFile(path, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -110,13 +102,6 @@ std::string ReadBytes(const std::string& path) {
     }
     CloseHandle(file);
     return bytes;
-}
-
-std::string DirectoryOfThisExecutable() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string full(path);
-    return full.substr(0, full.find_last_of("\\/"));
 }
 
 // Files (not folders) below a folder, as paths relative to it.
@@ -429,19 +414,6 @@ std::string Joined(const std::vector<std::string>& lines) {
 // ---------------------------------------------------------------------------
 // The program, driven from outside
 
-template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return condition();
-        }
-        Sleep(10);
-    }
-}
-
 struct WindowSearch {
     DWORD processId;
     HWND found;
@@ -464,105 +436,67 @@ BOOL CALLBACK FindLessonWindowOf(HWND window, LPARAM context) {
 class ProgramRun {
 public:
     ProgramRun() = default;
-    ~ProgramRun() {
-        if (remoteBuffer_ != nullptr) {
-            VirtualFreeEx(process_.hProcess, remoteBuffer_, 0, MEM_RELEASE);
-        }
-        if (process_.hProcess != nullptr) {
-            // A failed check may leave the program running: end only it.
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(process_.hProcess, 1);
-                WaitForSingleObject(process_.hProcess, kExitTimeoutMs);
-            }
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
-    }
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     // Starts the executable with its folder as working directory and waits
     // for the lesson window. Empty when all went well, else what failed.
     std::string Start(const std::string& executable, const std::string& folder) {
-        std::string commandLine = "\"" + executable + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(executable.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                            nullptr, folder.c_str(), &startup, &process_)) {
+        if (!process_.Start(executable, "", folder)) {
             return "CreateProcessA failed with error " + std::to_string(GetLastError());
         }
-        WaitUntil(
+        program_driver::Wait_Until(
             [&] {
-                WindowSearch search{process_.dwProcessId, nullptr};
+                WindowSearch search{process_.Id(), nullptr};
                 EnumWindows(FindLessonWindowOf, reinterpret_cast<LPARAM>(&search));
                 window_ = search.found;
                 return window_ != nullptr || !Alive();
             },
-            kWindowTimeoutMs);
+            kWindowTimeoutMs, kPollMs);
         if (window_ == nullptr) {
             return Alive() ? "no lesson window appeared"
                            : "the program ended without a lesson window, exit code " +
                                  std::to_string(ExitCode());
         }
         statusBar_ = GetDlgItem(window_, IDC_STATUSBAR);
-        remoteBuffer_ = VirtualAllocEx(process_.hProcess, nullptr, kStatusBufferBytes,
-                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (statusBar_ == nullptr || remoteBuffer_ == nullptr) {
+        remoteBuffer_.reset(
+            new program_driver::RemoteBuffer(process_.Handle(), program_driver::kStatusTextBytes));
+        if (statusBar_ == nullptr || !remoteBuffer_->Valid()) {
             return "no status bar or no buffer in the program";
         }
         return std::string();
     }
 
-    bool Alive() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    bool Alive() const { return process_.Alive(); }
 
     DWORD ExitCode() const {
         DWORD code = 0xFFFFFFFF;
-        GetExitCodeProcess(process_.hProcess, &code);
+        GetExitCodeProcess(process_.Handle(), &code);
         return code;
     }
 
     HWND Window() const { return window_; }
 
-    // WM_GETTEXT is marshalled across processes.
     std::string Caption(int note) const {
-        char text[256] = {};
-        DWORD_PTR length = 0;
-        if (!SendMessageTimeoutA(GetDlgItem(window_, kNoteButtonIds[note]), WM_GETTEXT, sizeof text,
-                                 reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                                 &length)) {
-            return "<no answer>";
-        }
-        return text;
+        return program_driver::Text_Of(GetDlgItem(window_, kNoteButtonIds[note]));
     }
 
     // SB_GETTEXTA writes into the caller's address space, so the buffer lies
-    // inside the program. Wine's SB_GETTEXTLENGTHA counts characters, not
-    // bytes: a fixed buffer, zeroed first, is read whole.
+    // inside the program.
     std::string StatusText(int part) const {
-        char text[kStatusBufferBytes] = {};
-        SIZE_T done = 0;
-        DWORD_PTR result = 0;
-        if (!WriteProcessMemory(process_.hProcess, remoteBuffer_, text, sizeof text, &done) ||
-            !SendMessageTimeoutA(statusBar_, SB_GETTEXTA, static_cast<WPARAM>(part),
-                                 reinterpret_cast<LPARAM>(remoteBuffer_), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &result) ||
-            !ReadProcessMemory(process_.hProcess, remoteBuffer_, text, sizeof text, &done)) {
-            return "<no answer>";
-        }
-        text[sizeof text - 1] = '\0';
-        return text;
+        return program_driver::Status_Text(statusBar_, part, *remoteBuffer_);
     }
 
     // The window is shown before its first question is asked: poll until the
     // part shows the expected text, and return what it shows at the end.
     std::string StatusTextOnceSettled(int part, const std::string& expected) const {
         std::string seen;
-        WaitUntil(
+        program_driver::Wait_Until(
             [&] {
                 seen = StatusText(part);
                 return seen == expected;
             },
-            kTextTimeoutMs);
+            kTextTimeoutMs, kPollMs);
         return seen;
     }
 
@@ -578,7 +512,7 @@ public:
         if (!PostMessageA(window_, WM_CLOSE, 0, 0)) {
             return "WM_CLOSE could not be posted";
         }
-        if (WaitForSingleObject(process_.hProcess, kExitTimeoutMs) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process_.Handle(), kExitTimeoutMs) != WAIT_OBJECT_0) {
             return "the program did not end after WM_CLOSE";
         }
         if (ExitCode() != 0) {
@@ -588,10 +522,12 @@ public:
     }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    // Declared first, so the buffer inside the process is freed before the
+    // process handle is closed.
+    program_driver::ChildProcess process_;
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
-    void* remoteBuffer_ = nullptr;
+    std::unique_ptr<program_driver::RemoteBuffer> remoteBuffer_;
 };
 
 // ---------------------------------------------------------------------------
@@ -1070,7 +1006,7 @@ protected:
             ASSERT_EQ(hostile.exePathBytes, layout_.Executable().size());
         }
         layout_.exeRelative += layout_.exeName;
-        const std::string program = DirectoryOfThisExecutable() + "\\tonarium.exe";
+        const std::string program = program_driver::Directory_OfThisExecutable() + "\\tonarium.exe";
         ASSERT_TRUE(CopyFileA(program.c_str(), layout_.Executable().c_str(), FALSE))
             << program << " -> " << layout_.Executable() << ": error " << GetLastError();
     }
@@ -1288,8 +1224,8 @@ void RunTwoCopies(bool firstStartedClosesFirst) {
     } cleanup{folder};
     const std::string exe = folder + "\\tonarium.exe";
     const std::string settings = folder + "\\" + kSettingsName;
-    ASSERT_TRUE(
-        CopyFileA((DirectoryOfThisExecutable() + "\\tonarium.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((program_driver::Directory_OfThisExecutable() + "\\tonarium.exe").c_str(),
+                          exe.c_str(), FALSE));
     ASSERT_TRUE(WriteBytes(settings, kSharedFile));
 
     ProgramRun first;

@@ -150,14 +150,8 @@ private:
     }
 
     HWND WaitForOwnedDialog() const {
-        HWND found = nullptr;
-        program_driver::Wait_Until(
-            [&] {
-                found = program_driver::Find_OwnedDialog(process_.Id(), window_);
-                return found != nullptr;
-            },
-            kWindowTimeoutMs, kPollMs);
-        return found;
+        return program_driver::Wait_ForOwnedDialog(process_.Id(), window_, kWindowTimeoutMs,
+                                                   kPollMs);
     }
 
     void CloseDialog(HWND dialog) const {

@@ -7,65 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 // Every allocation through the global operators is counted while counting is on.
-namespace {
-bool g_counting = false;
-long g_allocations = 0;
-
-void* Counted_Allocate(std::size_t size) {
-    if (g_counting) {
-        ++g_allocations;
-    }
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Counted_Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Counted_Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Counted_Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Counted_Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
+#include "tests/win/support/AllocationCounter.inc"
 
 namespace {
 
@@ -101,27 +46,28 @@ protected:
 };
 
 TEST_F(ToolbarAllocationTest, CounterSeesAllocations) {
-    g_allocations = 0;
-    g_counting = true;
+    allocation_counter::g_allocations = 0;
+    allocation_counter::g_counting = true;
     std::vector<int>* values = new std::vector<int>(100);
-    g_counting = false;
+    allocation_counter::g_counting = false;
     delete values;
     // The replaced operator new serves every object of the executable, the
     // toolbar's included, so a zero below means the toolbar did not allocate.
-    EXPECT_EQ(2, g_allocations);
+    EXPECT_EQ(2, allocation_counter::g_allocations);
 }
 
 TEST_F(ToolbarAllocationTest, UpdateStateAllocatesNothing) {
-    g_allocations = 0;
-    g_counting = true;
+    allocation_counter::g_allocations = 0;
+    allocation_counter::g_counting = true;
     for (int i = 0; i < 10000; ++i) {
         // Alternate the state so that the buttons really change.
         CheckMenuItem(menu_, IDC_DERIVED, MF_BYCOMMAND | ((i & 1) != 0 ? MF_CHECKED : 0));
         toolbar_.Update_State(menu_);
     }
-    g_counting = false;
-    std::printf("allocations in 10000 Update_State calls: %ld\n", g_allocations);
-    EXPECT_EQ(0, g_allocations);
+    allocation_counter::g_counting = false;
+    std::printf("allocations in 10000 Update_State calls: %ld\n",
+                allocation_counter::g_allocations);
+    EXPECT_EQ(0, allocation_counter::g_allocations);
     // The last call saw the item checked.
     EXPECT_TRUE(SendMessageA(toolbar_.Get_Handle(), TB_ISBUTTONCHECKED, IDC_DERIVED, 0));
 }

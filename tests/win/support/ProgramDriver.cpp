@@ -1,5 +1,6 @@
 #include "tests/win/support/ProgramDriver.h"
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <vector>
@@ -245,10 +246,14 @@ TempFolder::~TempFolder() {
     RemoveDirectoryA(path_.c_str());
 }
 
+bool Write_MinimalMidiFile(const std::string& path) {
+    return Write_WholeFile(path, kMinimalMidiFile, sizeof kMinimalMidiFile);
+}
+
 bool Prepare_ProgramFolder(const TempFolder& folder) {
     return folder.Created() && Copy_BesideThisExecutable("tonarium.exe", folder) &&
            Copy_BesideThisExecutable("winex.drv", folder) &&
-           Write_WholeFile(folder.File("data.mid"), kMinimalMidiFile, sizeof kMinimalMidiFile);
+           Write_MinimalMidiFile(folder.File("data.mid"));
 }
 
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(const char* name, const char* value)
@@ -312,6 +317,50 @@ bool ChildProcess::Wait_Exit(DWORD timeoutMs, DWORD* exitCode) {
     return true;
 }
 
+LRESULT Send_WithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result)) {
+        return -1;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+RemoteBuffer::RemoteBuffer(HANDLE process, SIZE_T size) : process_(process), size_(size) {
+    address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+RemoteBuffer::~RemoteBuffer() {
+    if (address_ != nullptr) {
+        VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+}
+
+bool RemoteBuffer::Clear() const {
+    std::vector<char> zeros(size_, 0);
+    SIZE_T written = 0;
+    return WriteProcessMemory(process_, address_, zeros.data(), size_, &written) &&
+           written == size_;
+}
+
+bool RemoteBuffer::Read(void* destination, SIZE_T size) const {
+    SIZE_T got = 0;
+    return size <= size_ && ReadProcessMemory(process_, address_, destination, size, &got) &&
+           got == size;
+}
+
+std::string Status_Text(HWND statusBar, int part, const RemoteBuffer& buffer) {
+    char text[kStatusTextBytes] = {};
+    if (!buffer.Clear() ||
+        Send_WithTimeout(statusBar, SB_GETTEXTA, static_cast<WPARAM>(part), buffer.Address()) ==
+            -1 ||
+        !buffer.Read(text, sizeof text)) {
+        return "<no answer>";
+    }
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
 std::vector<HWND> Visible_TopLevelWindows(DWORD processId) {
     return TopLevelWindows(processId, true);
 }
@@ -331,6 +380,26 @@ HWND Find_VisibleWindow(DWORD processId, const char* className, const char* capt
 HWND Find_OwnedDialog(DWORD processId, HWND owner) {
     for (HWND window : Visible_TopLevelWindows(processId)) {
         if (GetWindow(window, GW_OWNER) == owner && Class_Of(window) == "#32770") {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND Wait_ForOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs, DWORD pollMs) {
+    HWND found = nullptr;
+    Wait_Until(
+        [&] {
+            found = Find_OwnedDialog(processId, owner);
+            return found != nullptr;
+        },
+        timeoutMs, pollMs);
+    return found;
+}
+
+HWND Find_UnownedDialog(DWORD processId) {
+    for (HWND window : Visible_TopLevelWindows(processId)) {
+        if (GetWindow(window, GW_OWNER) == nullptr && Class_Of(window) == "#32770") {
             return window;
         }
     }

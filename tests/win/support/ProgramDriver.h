@@ -2,7 +2,8 @@
 
 // Starts a copy of tonarium.exe (or any program) in a folder of its own and
 // watches it from outside: its windows, its MIDI log and the resources it
-// holds. Used by the soak test and the benchmark driver; everything here
+// holds. Used by the tests that drive the real program (end to end, hostile
+// settings, heard notes, soak) and by the benchmark driver; everything here
 // crosses a process boundary.
 
 #include <windows.h>
@@ -36,6 +37,10 @@ std::string Directory_OfThisExecutable();
 
 bool Write_WholeFile(const std::string& path, const void* bytes, DWORD size);
 std::string Read_WholeFile(const std::string& path);
+
+// A MIDI file with one track that holds only its end marker: enough for the
+// program to open and hold as its media file.
+bool Write_MinimalMidiFile(const std::string& path);
 
 // A new, empty folder under the temporary directory; removed with its files
 // (not subfolders) when the object dies.
@@ -102,6 +107,43 @@ private:
     double startMs_ = 0;
 };
 
+// SendMessageTimeoutA with the driver's timeout; -1 when the window did not
+// answer in time.
+LRESULT Send_WithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A buffer inside another process, for the messages whose pointer argument
+// the system does not marshal (status-bar texts, toolbar rectangles). Freed
+// when the object dies, so it must die before the process handle is closed.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, SIZE_T size);
+    ~RemoteBuffer();
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Valid() const { return address_ != nullptr; }
+    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
+    // Zeroes the whole buffer, so that a text read back is terminated.
+    bool Clear() const;
+    // Copies the buffer's first size bytes here; false when it is smaller.
+    bool Read(void* destination, SIZE_T size) const;
+
+private:
+    HANDLE process_;
+    SIZE_T size_;
+    void* address_ = nullptr;
+};
+
+// How many bytes of a status-bar part Status_Text reads; its buffer must
+// hold at least this many.
+constexpr SIZE_T kStatusTextBytes = 512;
+
+// The text of a status-bar part of another process through the buffer;
+// "<no answer>" when it cannot be read. Wine's SB_GETTEXTLENGTHA counts
+// characters, not bytes, so a fixed span is read instead of asking for the
+// length.
+std::string Status_Text(HWND statusBar, int part, const RemoteBuffer& buffer);
+
 // Visible top-level windows of a process, in z-order.
 std::vector<HWND> Visible_TopLevelWindows(DWORD processId);
 
@@ -111,6 +153,14 @@ HWND Find_VisibleWindow(DWORD processId, const char* className, const char* capt
 
 // A visible dialog (class #32770) of the process that the window owns.
 HWND Find_OwnedDialog(DWORD processId, HWND owner);
+
+// Find_OwnedDialog polled until the dialog shows; null when it does not in
+// time.
+HWND Wait_ForOwnedDialog(DWORD processId, HWND owner, DWORD timeoutMs, DWORD pollMs);
+
+// A visible dialog of the process that no window owns: the main window of a
+// dialog-based program such as tonarium.exe.
+HWND Find_UnownedDialog(DWORD processId);
 
 std::string Class_Of(HWND window);
 // WM_GETTEXT, which the system marshals across processes.

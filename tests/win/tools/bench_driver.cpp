@@ -32,66 +32,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 // Every allocation through the global operators is counted while counting is on.
-namespace {
-bool g_countAllocations = false;
-long g_allocations = 0;
-
-void* Counted_Allocate(std::size_t size) {
-    if (g_countAllocations) {
-        ++g_allocations;
-    }
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Counted_Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Counted_Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Counted_Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Counted_Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
+#include "tests/win/support/AllocationCounter.inc"
 
 namespace {
 
@@ -341,15 +287,15 @@ void Run_Burst(HWND dialog) {
     Send_Moves(toolbar, point, g_burstMessages / 10);
 
     g_hoverReports = 0;
-    g_allocations = 0;
+    allocation_counter::g_allocations = 0;
     const double cpuBefore = CpuMs();
     const double wallBefore = Now_Ms();
-    g_countAllocations = true;
+    allocation_counter::g_counting = true;
     Send_Moves(toolbar, point, g_burstMessages);
-    g_countAllocations = false;
+    allocation_counter::g_counting = false;
     g_burst.wallMs = Now_Ms() - wallBefore;
     g_burst.cpuMs = CpuMs() - cpuBefore;
-    g_burst.allocations = g_allocations;
+    g_burst.allocations = allocation_counter::g_allocations;
     g_burst.hoverReports = g_hoverReports;
     g_burst.done = true;
 

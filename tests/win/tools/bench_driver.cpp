@@ -117,9 +117,8 @@ int Measure_BareDialog() {
     const std::string executable =
         program_driver::Directory_OfThisExecutable() + "\\tool_bare_dialog.exe";
     ChildProcess process;
-    // A console tool: detached, so that no console is set up for it, as for
-    // a program of the GUI subsystem.
-    if (!process.Start(executable, "", "", DETACHED_PROCESS)) {
+    // Started exactly as the lesson program is.
+    if (!process.Start(executable, "", "")) {
         return Fail("cannot start tool_bare_dialog.exe");
     }
     HWND window = Wait_Window(process, "Bare dialog");

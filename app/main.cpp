@@ -1,7 +1,7 @@
 #include "lesson/CLDl2.h"
-#include "lesson/SettingsPath.h"
 #include "res/resource.h"
 #include "util/ProgramValues.h"
+#include "util/WinHelpers.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,8 +13,7 @@ namespace {
 // then runs without a settings file.
 void Find_SettingsPath(HINSTANCE instance) {
     char modulePath[MAX_PATH];
-    DWORD length = GetModuleFileNameA(instance, modulePath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    if (!ModulePath(instance, modulePath)) {
         g_settingsPath[0] = '\0';
         return;
     }

@@ -1,88 +1,49 @@
-# Test executables. tests/host holds tests of the window-free code: one
-# executable, run natively and, in the Windows build, under Wine as well.
-# Every tests/win/*_test.cpp is an executable of its own with the program's
-# resources linked in; one that defines main() keeps it (gtest_main is a static
-# library, so its main is then not pulled in).
+# The tests. Natively: the window-free code under ASan and UBSan. In the 64-bit
+# Windows build, run under Wine: the real program end to end, its hostile
+# settings files, its pictures, and what only the inside of the program shows.
 
+# GoogleTest is compiled from source in the cross builds.
+set(TONARIUM_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (cross builds)")
 if(CMAKE_CROSSCOMPILING)
-    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    set(TONARIUM_GTEST GTest::gtest GTest::gmock)
-    set(TONARIUM_GTEST_MAIN GTest::gtest_main)
-else()
-    # A native build without GoogleTest (say, Visual Studio without it) builds
-    # the program only; the host preset insists on the tests.
-    if(TONARIUM_REQUIRE_TESTS)
-        find_package(GTest REQUIRED)
-    else()
-        find_package(GTest QUIET)
+    if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        return() # only the 64-bit build runs here, under Wine
     endif()
-    set(TONARIUM_GTEST GTest::gtest GTest::gmock)
-    set(TONARIUM_GTEST_MAIN GTest::gtest_main)
-endif()
-include(GoogleTest)
-
-function(tonarium_add_tests)
-    if(NOT CMAKE_CROSSCOMPILING AND NOT GTest_FOUND)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TONARIUM_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+elseif(TONARIUM_REQUIRE_TESTS)
+    find_package(GTest REQUIRED)
+else()
+    # A native build without GoogleTest (Visual Studio, say) builds the program only.
+    find_package(GTest QUIET)
+    if(NOT GTest_FOUND)
         message(STATUS "GoogleTest not found: building without tests")
         return()
     endif()
-    file(GLOB host_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*_test.cpp)
-    if(host_tests)
-        add_executable(host_tests ${host_tests})
-        target_link_libraries(host_tests PRIVATE tonarium_core ${TONARIUM_GTEST_MAIN} ${TONARIUM_GTEST})
-        if(CMAKE_CROSSCOMPILING)
-            add_test(NAME host_tests COMMAND host_tests)
-        else()
-            gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30)
-        endif()
-    endif()
+endif()
 
-    if(NOT WIN32)
-        # The committed images are generated from their text pictures.
-        find_package(Python3 COMPONENTS Interpreter)
-        if(Python3_FOUND)
-            add_test(NAME images_match_their_pictures
-                COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-images --check)
-        endif()
-        return()
+if(NOT WIN32)
+    add_executable(host_tests tests/host/lesson_test.cpp tests/host/tables_test.cpp)
+    target_link_libraries(host_tests PRIVATE tonarium_core GTest::gtest_main)
+    include(GoogleTest)
+    gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30)
+    # The committed images are made from their text pictures.
+    find_package(Python3 COMPONENTS Interpreter)
+    if(Python3_FOUND)
+        add_test(NAME images_match_their_pictures
+            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-images --check)
     endif()
-    file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
-    file(GLOB win_support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
-    if(win_support)
-        add_library(tonarium_test_support STATIC ${win_support})
-        target_link_libraries(tonarium_test_support PUBLIC tonarium_win ${TONARIUM_GTEST})
-    endif()
-    foreach(source IN LISTS win_tests)
-        get_filename_component(name ${source} NAME_WE)
-        set(target win_${name})
-        add_executable(${target} ${source} $<TARGET_OBJECTS:tonarium_res>)
-        target_link_libraries(${target} PRIVATE ${TONARIUM_GTEST_MAIN} tonarium_win ${TONARIUM_GTEST})
-        if(win_support)
-            target_link_libraries(${target} PRIVATE tonarium_test_support)
-        endif()
-        if(TARGET tonarium)
-            add_dependencies(${target} tonarium)
-        endif()
-        if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-            add_test(NAME ${target} COMMAND ${target})
-            set_tests_properties(${target} PROPERTIES TIMEOUT 300)
-        endif()
-    endforeach()
+    return()
+endif()
 
-    # Tools that drive the program's windows for pictures and measurements;
-    # built with the tests but not run by CTest.
-    file(GLOB win_tools CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/tools/*.cpp)
-    foreach(source IN LISTS win_tools)
-        get_filename_component(name ${source} NAME_WE)
-        add_executable(tool_${name} ${source} $<TARGET_OBJECTS:tonarium_res>)
-        if(name STREQUAL "bare_dialog")
-            # The start-up floor is measured on a GUI program, as tonarium.exe is.
-            set_target_properties(tool_${name} PROPERTIES WIN32_EXECUTABLE ON)
-        endif()
-        target_link_libraries(tool_${name} PRIVATE tonarium_win)
-        if(win_support)
-            target_link_libraries(tool_${name} PRIVATE tonarium_test_support)
-        endif()
-    endforeach()
-endfunction()
+foreach(name e2e_test hostile_test inside_test)
+    add_executable(${name} tests/win/${name}.cpp)
+    target_link_libraries(${name} PRIVATE tonarium_drive_lib GTest::gtest_main)
+    # tonarium.exe and the recorder beside the test.
+    add_dependencies(${name} tonarium_drive)
+    add_test(NAME ${name} COMMAND ${name})
+endforeach()
+# The lesson window inside the test's own process.
+target_sources(inside_test PRIVATE $<TARGET_OBJECTS:tonarium_res>)
+target_link_libraries(inside_test PRIVATE tonarium_win)
+add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
+    ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)

@@ -12,7 +12,6 @@ public:
     virtual ~CLCtrl();
 
     HWND Get_Handle() const { return window_; }
-    bool Subclassed() const { return subclassed_; }
 
     static LRESULT CALLBACK Wnd_ProcMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

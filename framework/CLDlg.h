@@ -16,8 +16,6 @@ public:
     int Run_Modal();
 
     HWND Get_Handle() const { return dialog_; }
-    bool Bound() const { return bound_; }
-    bool Modal() const { return modal_; }
 
     static INT_PTR CALLBACK Dlg_ProcMain(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

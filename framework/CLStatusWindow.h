@@ -22,9 +22,6 @@ public:
     void Show_Help(const char* text);
     void Hide_Help();
 
-    int Get_PartCount() const { return partCount_; }
-    bool Help_Shown() const { return helpShown_; }
-
     // Paints a help text across a window of the given outer size on its window DC.
     static void Paint_Help(HDC windowDc, HFONT font, SIZE windowSize, const char* text);
 

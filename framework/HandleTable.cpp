@@ -3,23 +3,8 @@
 #include <cstdlib>
 #include <limits>
 
-namespace {
-
-void* Default_Reallocate(void* block, std::size_t bytes) {
-    return std::realloc(block, bytes);
-}
-
-// Shared by every table; only tests ever change it.
-HandleTable::Reallocator reallocate = &Default_Reallocate;
-
-} // namespace
-
 HandleTable::~HandleTable() {
     std::free(entries_);
-}
-
-void HandleTable::Set_Reallocator(Reallocator reallocator) {
-    reallocate = reallocator != nullptr ? reallocator : &Default_Reallocate;
 }
 
 bool HandleTable::Add(const void* handle, void* object) {
@@ -29,7 +14,7 @@ bool HandleTable::Add(const void* handle, void* object) {
     if (count_ == std::numeric_limits<std::int32_t>::max() || newCount > maxEntries) {
         return false;
     }
-    auto* grown = static_cast<Entry*>(reallocate(entries_, newCount * sizeof(Entry)));
+    auto* grown = static_cast<Entry*>(std::realloc(entries_, newCount * sizeof(Entry)));
     if (grown == nullptr) {
         return false; // the old block is still ours and unchanged
     }
@@ -66,8 +51,8 @@ void HandleTable::Remove(const void* handle) {
         return;
     }
     // A failed shrink keeps the larger block, which still holds every entry.
-    auto* shrunk =
-        static_cast<Entry*>(reallocate(entries_, static_cast<std::size_t>(count_) * sizeof(Entry)));
+    auto* shrunk = static_cast<Entry*>(
+        std::realloc(entries_, static_cast<std::size_t>(count_) * sizeof(Entry)));
     if (shrunk != nullptr) {
         entries_ = shrunk;
     }

@@ -20,12 +20,6 @@ public:
     // Removes the first entry with this handle, keeping the order of the rest.
     void Remove(const void* handle);
 
-    std::int32_t Count() const { return count_; }
-
-    // Tests replace the allocator to exercise a failed growth.
-    using Reallocator = void* (*)(void* block, std::size_t bytes);
-    static void Set_Reallocator(Reallocator reallocator);
-
 private:
     struct Entry {
         const void* handle;

@@ -24,9 +24,6 @@ public:
     CLDl1(HWND owner, WORD templateId, HINSTANCE instance);
     ~CLDl1() override = default;
 
-    HFONT Get_Font() const { return font_; }
-    const ChartGeometry& Get_Chart() const { return chart_; }
-
 protected:
     bool Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -16,8 +16,6 @@ public:
     CLDl2(HWND owner, WORD templateId, HINSTANCE instance);
     ~CLDl2() override;
 
-    const CLLesson& Lesson() const { return lesson_; }
-
 protected:
     bool Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

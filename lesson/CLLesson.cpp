@@ -41,9 +41,7 @@ void Copy_Label(char (&label)[kLabelSize], const char* text) {
 } // namespace
 
 CLLesson::CLLesson(const char* const labels[kNoteCount])
-    : CLLesson(labels, static_cast<std::uint32_t>(std::time(nullptr))) {}
-
-CLLesson::CLLesson(const char* const labels[kNoteCount], std::uint32_t seed) : random_(seed) {
+    : random_(static_cast<std::uint32_t>(std::time(nullptr))) {
     for (int i = 0; i < kNoteCount; ++i) {
         const char* label = labels != nullptr ? labels[i] : nullptr;
         Copy_Label(notes_[i].label, label != nullptr ? label : kKeyNames[i]);

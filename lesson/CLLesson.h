@@ -31,7 +31,6 @@ public:
 
     // labels: twelve texts in note-index order; null entries take the key name.
     explicit CLLesson(const char* const labels[kNoteCount]);
-    CLLesson(const char* const labels[kNoteCount], std::uint32_t seed);
 
     void Set_Stored(const Stored& stored);
     Stored Get_Stored() const;
@@ -45,12 +44,9 @@ public:
 
     int Accuracy_Percent() const;
     std::int32_t Total_Questions() const { return totalQuestions_; }
-    std::int32_t Total_Correct() const { return totalCorrect_; }
     int Current_MidiNote() const { return questionMidiNote_; }
-    int Current_Note() const { return questionNote_; }
     bool Derived_Tones() const { return derivedTones_; }
     bool Show_Answer() const { return showAnswer_; }
-    bool Started() const { return started_; }
     const NoteRecord& Note(int noteIndex) const { return notes_[noteIndex]; }
     void Copy_Notes(NoteRecord out[kNoteCount]) const;
 

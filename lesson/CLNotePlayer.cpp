@@ -1,7 +1,5 @@
 #include "lesson/CLNotePlayer.h"
 
-#include "lesson/MidiOut.h"
-
 namespace {
 
 const DWORD kNoteOn = 0x90;  // on channel 1
@@ -32,13 +30,13 @@ void CLNotePlayer::Play_Note(int midiNote) {
 
     HMIDIOUT device = nullptr;
     // Only the handle tells whether the mapper opened; the result code is not needed.
-    g_midiOut.open(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
+    midiOutOpen(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
     if (device == nullptr) {
         return;
     }
     device_ = device;
     soundingNote_ = midiNote;
-    g_midiOut.shortMsg(device_, Short_Message(kNoteOn, midiNote));
+    midiOutShortMsg(device_, Short_Message(kNoteOn, midiNote));
     SetTimer(window_, kQuestionTimer, kNoteMilliseconds, nullptr);
 }
 
@@ -62,7 +60,7 @@ void CLNotePlayer::Close_Device(int midiNote) {
     if (device_ == nullptr) {
         return;
     }
-    g_midiOut.shortMsg(device_, Short_Message(kNoteOff, midiNote));
-    g_midiOut.close(device_);
+    midiOutShortMsg(device_, Short_Message(kNoteOff, midiNote));
+    midiOutClose(device_);
     device_ = nullptr;
 }

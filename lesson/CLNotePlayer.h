@@ -28,8 +28,6 @@ public:
     // The lesson window is being destroyed: ends a sounding note and its timer.
     void Release_Device();
 
-    bool Sounding() const { return device_ != nullptr; }
-
 private:
     void Close_Device(int midiNote);
 

@@ -30,10 +30,6 @@ public:
     // labels; clientHeight: the height of the client area.
     ChartGeometry(int widestLabel, int tallestLabel, int clientHeight);
 
-    int Column_Width() const { return columnWidth_; }
-    int Full_BarHeight() const { return fullBarHeight_; }
-    int Client_Height() const { return clientHeight_; }
-    int Margin() const { return margin_; }
     int Chart_Left() const { return chartLeft_; }
     int Baseline() const { return baseline_; }
 
@@ -44,9 +40,6 @@ public:
     int Label_Left(int noteIndex, int labelWidth) const;
     int Label_Top() const { return baseline_ + 2; }
 
-    // Height of the bar for correct answers out of asked questions; 0 when the note was
-    // never asked or a count is negative.
-    int Bar_Height(std::int32_t correct, std::int32_t asked) const;
     // The bar's rectangle; false when the note gets no bar.
     bool Bar_Rect(int noteIndex, std::int32_t correct, std::int32_t asked, Rect* bar) const;
 
@@ -56,6 +49,10 @@ public:
     int Line_Right(int clientRight) const { return clientRight - margin_; }
 
 private:
+    // Height of the bar for correct answers out of asked questions; 0 when the note was
+    // never asked or a count is negative.
+    int Bar_Height(std::int32_t correct, std::int32_t asked) const;
+
     int columnWidth_ = 0;
     int fullBarHeight_ = 0;
     int clientHeight_ = 0;

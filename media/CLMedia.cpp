@@ -1,6 +1,5 @@
 #include "media/CLMedia.h"
 
-#include "media/MciSend.h"
 #include "media/TextEqual.h"
 
 CLMedia::CLMedia(HWND window)
@@ -12,7 +11,7 @@ CLMedia::~CLMedia() {
 }
 
 MCIERROR CLMedia::Send(MCIDEVICEID device, UINT command, DWORD flags, void* parameters) {
-    return g_mciSendCommand(device, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
+    return mciSendCommandA(device, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
 }
 
 bool CLMedia::Open(const char* element, const char* deviceType, int startTrack, int endTrack) {

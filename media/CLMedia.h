@@ -4,8 +4,8 @@
 #include <mmsystem.h>
 
 // Drives one MCI device: a media element (a file, the device chosen from its
-// extension) or the CD-audio device. Every command goes through
-// g_mciSendCommand and reuses a parameter record of this object.
+// extension) or the CD-audio device. Every command reuses a parameter record
+// of this object.
 class CLMedia {
 public:
     // window: where MCI posts MM_MCINOTIFY when a play ends.
@@ -29,11 +29,6 @@ public:
     DWORD GetLength();
     void OnNotify(WPARAM code, LPARAM id);
     void SetRepeat(bool on) { repeat = on; }
-
-    MCIDEVICEID GetDeviceId() const { return deviceId; }
-    bool IsCdAudio() const { return cdAudio != 0; }
-    int GetTrack() const { return track; }
-    bool GetRepeat() const { return repeat; }
 
 private:
     MCIERROR Send(MCIDEVICEID device, UINT command, DWORD flags, void* parameters);

@@ -11,8 +11,8 @@ std::size_t BoundedLength(const char* text, std::size_t size) {
                       : size;
 }
 
-// The last path separator in path. Walks forward so that the second byte of a double-byte
-// character (as in "ソ" or "表", whose second byte is 0x5C) is never taken for a backslash.
+// The last path separator in path, or null. Walks forward, so that the second byte of a
+// double-byte character is never taken for a backslash.
 const char* LastSeparator(const char* path) {
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {
@@ -26,6 +26,33 @@ const char* LastSeparator(const char* path) {
 }
 
 } // namespace
+
+bool ModulePath(HINSTANCE instance, char (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
+    // A path that filled the whole buffer was cut short.
+    if (length == 0 || length >= MAX_PATH) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool MakeSettingsPath(const char* modulePath, char* out, std::size_t outSize) {
+    const char* separator = LastSeparator(modulePath);
+    const char* dot = std::strrchr(separator != nullptr ? separator : modulePath, '.');
+    const std::size_t length = std::strlen(modulePath);
+    // Up to and including the extension's dot; one is added when the name has none.
+    const std::size_t kept =
+        dot != nullptr ? static_cast<std::size_t>(dot - modulePath) + 1 : length;
+    const char* suffix = dot != nullptr ? "ini" : ".ini";
+    if (kept + std::strlen(suffix) >= outSize) {
+        out[0] = '\0';
+        return false;
+    }
+    std::memmove(out, modulePath, kept);
+    std::memcpy(out + kept, suffix, std::strlen(suffix) + 1);
+    return true;
+}
 
 char* JoinBesideModulePath(char* buffer, const char* modulePath) {
     const std::size_t nameLength = BoundedLength(buffer, MAX_PATH);
@@ -49,9 +76,7 @@ char* JoinBesideModulePath(char* buffer, const char* modulePath) {
 
 char* PathBesideModule(char* buffer, HINSTANCE instance) {
     char modulePath[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(instance, modulePath, MAX_PATH);
-    // A path that filled the whole buffer was cut short and names the wrong directory.
-    if (length == 0 || length >= MAX_PATH) {
+    if (!ModulePath(instance, modulePath)) {
         buffer[0] = '\0';
         return buffer;
     }

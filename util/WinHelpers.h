@@ -2,7 +2,19 @@
 
 #include <windows.h>
 
-// Small helpers over the Windows interfaces, shared by the dialogs. None keeps state.
+#include <cstddef>
+
+// Small helpers over the Windows interfaces, shared by start-up and the dialogs. None keeps
+// state. Paths are in the ANSI code page: a backslash is a separator only where it is not the
+// second byte of a double-byte character (as in "ソ" or "表").
+
+// The full path of the module's executable; false (and an empty path) when it cannot be had
+// or would not fit, since a path cut short names the wrong file.
+bool ModulePath(HINSTANCE instance, char (&path)[MAX_PATH]);
+
+// The settings file's path: modulePath with the extension of its file name replaced by "ini",
+// or ".ini" appended when the name has none. False, and out empty, when it does not fit.
+bool MakeSettingsPath(const char* modulePath, char* out, std::size_t outSize);
 
 // buffer (at least MAX_PATH bytes) holds a bare file name on entry and, on return, the full
 // path of that file in the directory of the module's executable. When the result would not

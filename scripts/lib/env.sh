@@ -2,8 +2,9 @@
 TONARIUM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TONARIUM_WINE_DIR=${TONARIUM_WINE_DIR:-$TONARIUM_ROOT/build/wine}
 
-# A helper or a parallel run may use a copy of the prefix of its own.
-export WINEPREFIX=${TONARIUM_WINEPREFIX:-$TONARIUM_WINE_DIR/prefix}
+# The prefix with the MIDI recorder, unless the caller names another (scripts/run:
+# the one with Wine's own audio driver; a parallel run: a copy of its own).
+export WINEPREFIX=${TONARIUM_WINEPREFIX:-$TONARIUM_WINE_DIR/recorder}
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINEARCH=win64

@@ -1,3 +1,0 @@
-#include "lesson/MidiOut.h"
-
-MidiOutApi g_midiOut = {midiOutOpen, midiOutShortMsg, midiOutClose};

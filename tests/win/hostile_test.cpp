@@ -1,0 +1,126 @@
+// Settings files and places that a user or an accident may give the program:
+// the real tonarium.exe must run, show what it read, and write only what it owns.
+#include "res/resource.h"
+#include "tools/drive/Drive.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace drive;
+
+namespace {
+
+// A whole settings file as the program writes it, every count the same.
+std::string Settings(int options, const char* correct, const char* questions, const char* count) {
+    std::string file = "[data]\r\nderivation=" + std::to_string(options) +
+                       "\r\nanswer=" + std::to_string(options) + "\r\nnum_answer=" + correct +
+                       "\r\nnum_question=" + questions + "\r\n";
+    for (const char* section : {"[a]\r\n", "[q]\r\n"}) {
+        file += section;
+        for (int note = 0; note < 12; ++note) {
+            file += std::to_string(note) + "=" + count + "\r\n";
+        }
+    }
+    return file;
+}
+
+struct Case {
+    const char* name;
+    std::string before;   // the settings file; empty: none
+    std::string place;    // the program, below the case's folder
+    std::string captions; // of the buttons C, D, E and F
+    std::string status;   // the status bar's two parts
+    bool optionsOn;       // as the toolbar shows them
+    std::string after;    // the settings file afterwards; empty: none
+    enum { Plain, Answer, Locked, Folder } setup;
+};
+
+const char kMax[] = "2147483647";
+
+TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
+    Folder root("hostile");
+    const std::string caseFolder = root.File("c0");
+    // A folder that brings the program's path to 259 bytes, the most that fits.
+    const std::string deep(259 - caseFolder.size() - 7, 'd');
+    const std::string labels =
+        "[data]\r\nC=ドレミファソラシドレミファソラシ\r\n"
+        "D=ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧ\r\nE=ab表示表示表示表示表示表示表示\r\nF=\r\n";
+    const std::string keys = "C|D|E|F";
+    const Case cases[] = {
+        {"labels are cut on character boundaries; an empty one stays", labels, "tonarium.exe",
+         "ドレミファソラシドレミファソ|ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞ|ab表示表示表示表示表示表示表|",
+         "問題 1|正解率 0％", false, labels + Settings(0, "0", "1", "0").substr(8), Case::Plain},
+        {"negative counts are taken as they are", Settings(0, "-7", "-5", "-2"), "tonarium.exe",
+         keys, "問題 -4|正解率 0％", false, Settings(0, "-7", "-4", "-2"), Case::Plain},
+        {"the accuracy leaves 32 bits", Settings(0, kMax, "2", "0"), "tonarium.exe", keys,
+         "問題 2|正解率 2147483647％", false, Settings(0, kMax, "2", "0"), Case::Plain},
+        {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), "tonarium.exe", keys,
+         "問題 2147483647|正解率 100％", false, Settings(0, kMax, kMax, kMax), Case::Answer},
+        {"any number but 0 is on, written back as 1", "[data]\r\nderivation=2\r\nanswer=-1\r\n",
+         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, "0", "1", "0"), Case::Plain},
+        {"a file that others keep from writing stays", "[data]\r\nnum_question=4\r\n",
+         "tonarium.exe", keys, "問題 4|正解率 0％", false, "[data]\r\nnum_question=4\r\n",
+         Case::Locked},
+        {"a folder where the file should be", "", "tonarium.exe", keys, "問題 1|正解率 0％", false,
+         "", Case::Folder},
+        {"a program without an extension", "", "tonarium", keys, "問題 1|正解率 0％", false,
+         Settings(0, "0", "1", "0"), Case::Plain},
+        {"a path of 259 bytes", "", deep + "\\t.exe", keys, "問題 1|正解率 0％", false,
+         Settings(0, "0", "1", "0"), Case::Plain},
+        {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
+         "問題 1|正解率 0％", false, "", Case::Plain},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        CreateDirectoryA(caseFolder.c_str(), nullptr);
+        const size_t slash = test.place.rfind('\\');
+        const std::string place = slash == std::string::npos
+                                      ? caseFolder
+                                      : caseFolder + "\\" + test.place.substr(0, slash);
+        const std::string exe = test.place.substr(slash + 1);
+        const std::string ini = place + "\\" + exe.substr(0, exe.rfind('.')) + ".ini";
+        CreateDirectoryA(place.c_str(), nullptr);
+        ASSERT_TRUE(Install(place, "tonarium.exe", exe));
+        if (!test.before.empty()) {
+            ASSERT_TRUE(Write_File(ini, test.before));
+        }
+        if (test.setup == Case::Folder) {
+            CreateDirectoryA(ini.c_str(), nullptr);
+        }
+        // Another program that reads the file and keeps others from writing it.
+        const HANDLE lock = test.setup != Case::Locked
+                                ? INVALID_HANDLE_VALUE
+                                : CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, 0, nullptr);
+        Lesson lesson;
+        ASSERT_TRUE(lesson.Start(place, exe, false)) << GetLastError();
+        ASSERT_NE(nullptr, lesson.window = lesson.Wait_Dialog(nullptr, 30000));
+        std::string captions = Text_Of(lesson.Button(0));
+        for (int note : {2, 4, 5}) {
+            captions += "|" + Text_Of(lesson.Button(note));
+        }
+        EXPECT_EQ(test.captions, captions);
+        EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+        const HWND toolbar = lesson.Item(IDC_TOOLBAR);
+        EXPECT_EQ(test.optionsOn, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_DERIVED, 0) != 0);
+        EXPECT_EQ(test.optionsOn,
+                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_SHOWANSWER, 0) != 0);
+        if (test.setup == Case::Answer) {
+            EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
+            EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+        }
+        lesson.Command(IDCANCEL);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(lesson.Wait_Exit(20000, &exitCode));
+        EXPECT_EQ(0u, exitCode);
+        if (lock != INVALID_HANDLE_VALUE) {
+            CloseHandle(lock);
+        }
+        EXPECT_EQ(test.after, Read_File(ini));
+        Remove_Tree(caseFolder);
+    }
+}
+
+} // namespace

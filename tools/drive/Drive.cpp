@@ -1,0 +1,412 @@
+#include "tools/drive/Drive.h"
+
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace drive {
+
+namespace {
+
+// A MIDI file with one track that holds only its end marker.
+const char kMinimalMidiFile[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0";
+constexpr SIZE_T kRemoteBytes = 512;
+
+// Wine 8 implements neither GetGuiResources nor GetProcessHandleCount. It
+// keeps each process's GDI handles in a table that the process's PEB points
+// to, in the layout of Windows' own: 24-byte entries whose byte 14 is the
+// object type, 0 when free.
+long long Gdi_TableCount(HANDLE process) {
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    void* basic[6] = {}; // PROCESS_BASIC_INFORMATION; the PEB address is its second field
+    const char* table = nullptr;
+    const SIZE_T pebTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    if (query == nullptr || query(process, 0, basic, sizeof basic, nullptr) != 0 ||
+        !ReadProcessMemory(process, static_cast<char*>(basic[1]) + pebTableOffset, &table,
+                           sizeof table, nullptr) ||
+        table == nullptr) {
+        return -1;
+    }
+    std::vector<unsigned char> entries(0x10000 * 24);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) {
+        return -1;
+    }
+    long long used = 0;
+    for (size_t entry = 0; entry < 0x10000; ++entry) {
+        used += entries[entry * 24 + 14] != 0;
+    }
+    return used;
+}
+
+// Handle values are multiples of 4 handed out from the lowest free one: a long
+// run that cannot be duplicated is the end of the table.
+long long Duplicable_Handles(HANDLE process) {
+    long long count = 0;
+    for (ULONG_PTR value = 4, misses = 0; misses < 512; value += 4) {
+        HANDLE copy = nullptr;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
+                            FALSE, DUPLICATE_SAME_ACCESS)) {
+            CloseHandle(copy);
+            ++count;
+            misses = 0;
+        } else {
+            ++misses;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+double Now_Ms() {
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1000.0 +
+           static_cast<double>(now.QuadPart % frequency.QuadPart) * 1000.0 /
+               static_cast<double>(frequency.QuadPart);
+}
+
+std::string Here() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string file(path);
+    return file.substr(0, file.find_last_of('\\'));
+}
+
+void Remove_Tree(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        const std::string name = found.cFileName;
+        const std::string child = path + "\\" + name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Remove_Tree(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(child.c_str());
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string Read_File(const std::string& path) {
+    std::string bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+            bytes.append(chunk, got);
+        }
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+bool Write_File(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+Folder::Folder(const char* purpose) {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    for (int attempt = 0; path.empty() && attempt < 100; ++attempt) {
+        const std::string candidate = std::string(base) + "tonarium-" + purpose + "-" +
+                                      std::to_string(GetCurrentProcessId()) + "-" +
+                                      std::to_string(attempt);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+            path = candidate;
+        }
+    }
+}
+
+Folder::~Folder() {
+    Remove_Tree(path);
+}
+
+bool Install(const std::string& folder, const char* program, const std::string& newName) {
+    const std::string target = folder + "\\" + (newName.empty() ? program : newName);
+    return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
+           CopyFileA((Here() + "\\winex.drv").c_str(), (folder + "\\winex.drv").c_str(), FALSE) &&
+           Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
+}
+
+std::vector<MidiEvent> Read_MidiLog(const std::string& path) {
+    std::vector<MidiEvent> events;
+    const std::string text = Read_File(path);
+    // A line still being written has no newline yet.
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        long long micro = 0;
+        char kind[16] = {};
+        unsigned value = 0;
+        if (std::sscanf(text.c_str() + start, "%lld %15s %x", &micro, kind, &value) == 3) {
+            events.push_back({static_cast<double>(micro) / 1000.0, kind, value});
+        }
+    }
+    return events;
+}
+
+Program::~Program() {
+    if (info.hProcess == nullptr) {
+        return;
+    }
+    if (remote_ != nullptr) {
+        VirtualFreeEx(info.hProcess, remote_, 0, MEM_RELEASE);
+    }
+    if (!Wait_Exit(0)) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 10000);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
+                    const std::string& arguments) {
+    log = folder + "\\midi.log";
+    // Only the program started here inherits the log's path.
+    SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
+    // Named in full, so that a program without an extension is not taken for a ".exe".
+    const std::string path = folder + "\\" + exe;
+    std::string commandLine = "\"" + path + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startMs = Now_Ms();
+    const bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                        nullptr, folder.c_str(), &startup, &info) != FALSE;
+    SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
+    if (started) {
+        remote_ = VirtualAllocEx(info.hProcess, nullptr, kRemoteBytes, MEM_COMMIT | MEM_RESERVE,
+                                 PAGE_READWRITE);
+    }
+    return started;
+}
+
+HWND Program::Find_Dialog(HWND owner) const {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr));) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (processId == info.dwProcessId && IsWindowVisible(window) &&
+            GetWindow(window, GW_OWNER) == owner) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND Program::Wait_Dialog(HWND owner, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    Wait_Until([&] { return (found = Find_Dialog(owner)) != nullptr || Wait_Exit(0); }, timeoutMs);
+    return found;
+}
+
+bool Program::Wait_Exit(DWORD timeoutMs, DWORD* exitCode) const {
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        return false;
+    }
+    if (exitCode != nullptr) {
+        GetExitCodeProcess(info.hProcess, exitCode);
+    }
+    return true;
+}
+
+bool Program::Remote(HWND window, UINT message, WPARAM wParam, void* answer, SIZE_T size) const {
+    const std::vector<char> zeros(kRemoteBytes, 0);
+    DWORD_PTR result = 0;
+    return remote_ != nullptr &&
+           WriteProcessMemory(info.hProcess, remote_, zeros.data(), kRemoteBytes, nullptr) &&
+           SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(remote_),
+                               SMTO_ABORTIFHUNG, 10000, &result) &&
+           ReadProcessMemory(info.hProcess, remote_, answer, size, nullptr);
+}
+
+std::string Program::Status_Text(HWND statusBar, int part) const {
+    // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: read a fixed span.
+    char text[kRemoteBytes] = {};
+    if (!Remote(statusBar, SB_GETTEXTA, static_cast<WPARAM>(part), text, sizeof text - 1)) {
+        return "<no answer>";
+    }
+    return text;
+}
+
+RECT Program::Item_Rect(HWND toolbar, int index) const {
+    RECT rect = {};
+    Remote(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(index), &rect, sizeof rect);
+    return rect;
+}
+
+Resources Program::Sample() const {
+    Resources figures;
+    SetLastError(ERROR_SUCCESS);
+    const DWORD gdi = GetGuiResources(info.hProcess, GR_GDIOBJECTS);
+    figures.gdiObjects = gdi != 0 || GetLastError() == ERROR_SUCCESS
+                             ? static_cast<long long>(gdi)
+                             : Gdi_TableCount(info.hProcess);
+    DWORD handles = 0;
+    figures.handles = GetProcessHandleCount(info.hProcess, &handles) && handles > 0
+                          ? static_cast<long long>(handles)
+                          : Duplicable_Handles(info.hProcess);
+    return figures;
+}
+
+const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS,
+                              IDC_NOTE_E,  IDC_NOTE_F,  IDC_NOTE_FS, IDC_NOTE_G,
+                              IDC_NOTE_GS, IDC_NOTE_A,  IDC_NOTE_AS, IDC_NOTE_B};
+
+bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe) {
+    return Start(folder, exe, recording) && (window = Wait_Dialog(nullptr, 30000)) != nullptr &&
+           (!recording || Wait_NoteOns(1));
+}
+
+HWND Lesson::Button(int noteIndex) const {
+    return Item(kNoteButtons[noteIndex]);
+}
+
+std::string Lesson::Status(int part) const {
+    return Status_Text(Item(IDC_STATUSBAR), part);
+}
+
+int Lesson::Note_Ons(int* lastNote) const {
+    int count = 0;
+    for (const MidiEvent& event : Midi()) {
+        if (event.Note_On()) {
+            ++count;
+            if (lastNote != nullptr) {
+                *lastNote = event.Note();
+            }
+        }
+    }
+    return count;
+}
+
+bool Lesson::Wait_NoteOns(int count, DWORD timeoutMs) const {
+    return Wait_Until([&] { return Note_Ons() >= count; }, timeoutMs);
+}
+
+HWND Lesson::Press(int noteIndex) const {
+    Click(Button(noteIndex));
+    return Wait_Dialog(window);
+}
+
+HWND Lesson::Answer(bool right) const {
+    int note = 0;
+    Note_Ons(&note);
+    return Press((note + (right ? 0 : 1)) % 12);
+}
+
+bool Lesson::Close_Result(HWND result) const {
+    Click(GetDlgItem(result, IDOK));
+    DWORD_PTR answer = 0;
+    // The lesson answers a message only once it is back in its loop, so the
+    // next question has been asked by then.
+    return Wait_Until([&] { return !IsWindow(result); }) &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer);
+}
+
+std::string Text_Of(HWND window) {
+    char text[1024] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 10000, &length)) {
+        return "<no answer>";
+    }
+    return text;
+}
+
+void Click(HWND button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void Press_Key(HWND window, WPARAM key) {
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+Picture Capture(HWND window) {
+    Picture picture;
+    RECT area = {};
+    GetWindowRect(window, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return picture;
+    }
+    // A top-down 24-bit section whose rows are padded to four bytes.
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    const HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(memory, section);
+    if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY)) {
+        GdiFlush();
+        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+        picture.width = width;
+        picture.height = height;
+        for (int y = 0; y < height; ++y) {
+            const BYTE* row = static_cast<const BYTE*>(bits) + y * stride;
+            picture.bgr.insert(picture.bgr.end(), row, row + width * 3);
+        }
+    }
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+Picture Capture_Settled(HWND window) {
+    // A window just shown may not have been drawn yet: the screen shows one
+    // colour there until it is.
+    Picture last;
+    for (int same = 0, attempt = 0; same < 2 && attempt < 100; ++attempt) {
+        Sleep(100);
+        Picture next = Capture(window);
+        const bool drawn = std::adjacent_find(next.bgr.begin(), next.bgr.end(),
+                                              std::not_equal_to<BYTE>()) != next.bgr.end();
+        same = drawn && next == last ? same + 1 : 0;
+        last = next;
+    }
+    return last;
+}
+
+bool Save_Bmp(const Picture& picture, const std::string& path) {
+    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) / 4 * 4;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {
+        sizeof header, picture.width, -picture.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + stride * picture.height);
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+    for (int y = 0; y < picture.height; ++y) {
+        std::string row(stride, '\0');
+        std::memcpy(&row[0], &picture.bgr[static_cast<size_t>(y) * picture.width * 3],
+                    static_cast<size_t>(picture.width) * 3);
+        bytes += row;
+    }
+    return picture.width > 0 && Write_File(path, bytes);
+}
+
+} // namespace drive

@@ -1,0 +1,151 @@
+#pragma once
+
+// Drives a real tonarium.exe from outside, as a user meets it: it starts the
+// program in a folder of its own, finds its windows, reads what they show,
+// hears what it sends to the MIDI mapper through the MIDI recorder, and
+// counts what the process holds. Everything here crosses a process boundary.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace drive {
+
+// QueryPerformanceCounter in milliseconds, the clock of the MIDI log.
+double Now_Ms();
+
+// Polls until done() holds or the time is up; the other process runs on its
+// own, so there is no event to wait for. Returns the last answer.
+template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(2)) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return done();
+        }
+    }
+    return true;
+}
+
+std::string Here(); // the folder of this executable
+// Removes a folder with everything in it, read-only files too.
+void Remove_Tree(const std::string& path);
+std::string Read_File(const std::string& path);
+bool Write_File(const std::string& path, const std::string& bytes);
+
+// A new folder under the temporary directory; removed with its files when
+// the object dies.
+class Folder {
+public:
+    explicit Folder(const char* purpose);
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    std::string File(const std::string& name) const { return path + "\\" + name; }
+    std::string path;
+};
+
+// Copies a program (tonarium.exe unless named) and the MIDI recorder from
+// beside this executable into the folder, with the media file data.mid that
+// an installed lesson holds open. The program keeps its name unless newName
+// gives it another.
+bool Install(const std::string& folder, const char* program = "tonarium.exe",
+             const std::string& newName = "");
+
+// One line of the MIDI recorder's log.
+struct MidiEvent {
+    double ms;
+    std::string kind; // open, data, close, exit
+    unsigned value;   // data: status | note << 8 | velocity << 16
+    bool Note_On() const { return kind == "data" && (value & 0xF0) == 0x90; }
+    bool Note_Off() const { return kind == "data" && (value & 0xF0) == 0x80; }
+    int Note() const { return static_cast<int>(value >> 8 & 0x7F); }
+};
+std::vector<MidiEvent> Read_MidiLog(const std::string& path);
+
+struct Resources {
+    long long gdiObjects = -1; // -1: the system would not tell
+    long long handles = -1;
+};
+
+// One started program. A program still running when the object dies is
+// ended: a failed check must not leave it behind.
+class Program {
+public:
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // recording: its MIDI output goes to midi.log in the folder; otherwise the
+    // program finds no MIDI device.
+    bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
+               bool recording = true, const std::string& arguments = "");
+    // A visible dialog of the program owned by owner (null: its main window).
+    HWND Find_Dialog(HWND owner) const;
+    HWND Wait_Dialog(HWND owner, DWORD timeoutMs = 10000) const;
+    bool Wait_Exit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+    std::vector<MidiEvent> Midi() const { return Read_MidiLog(log); }
+    // Messages whose answer the system does not carry across processes.
+    std::string Status_Text(HWND statusBar, int part) const;
+    RECT Item_Rect(HWND toolbar, int index) const;
+    Resources Sample() const;
+
+    std::string log;
+    double startMs = 0;
+    PROCESS_INFORMATION info = {};
+
+private:
+    bool Remote(HWND window, UINT message, WPARAM wParam, void* answer, SIZE_T size) const;
+    void* remote_ = nullptr;
+};
+
+// The note buttons' control ids in note-index order, C to B.
+extern const int kNoteButtons[12];
+
+// A started tonarium.exe and its lesson window.
+class Lesson : public Program {
+public:
+    // Starts the program and waits for its lesson window and, when recording,
+    // for the note of the first question.
+    bool Open(const std::string& folder, bool recording = true,
+              const std::string& exe = "tonarium.exe");
+    HWND Item(int id) const { return GetDlgItem(window, id); }
+    HWND Button(int noteIndex) const;
+    std::string Status(int part) const;
+    void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
+    // How many note-ons were heard; lastNote gets the MIDI note of the last.
+    int Note_Ons(int* lastNote = nullptr) const;
+    bool Wait_NoteOns(int count, DWORD timeoutMs = 10000) const;
+    // Presses a note button and returns the result window that opens.
+    HWND Press(int noteIndex) const;
+    // Presses the button of the note last heard, or its neighbour.
+    HWND Answer(bool right) const;
+    // Closes a window the lesson window owns with its OK button and waits
+    // until the next question has been asked.
+    bool Close_Result(HWND result) const;
+
+    HWND window = nullptr;
+};
+
+std::string Text_Of(HWND window);
+void Click(HWND button);
+// A key as the keyboard sends it to the focused control.
+void Press_Key(HWND window, WPARAM key);
+
+// What the screen shows in a window's rectangle: rows from the top, three
+// bytes a pixel (blue, green, red).
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<BYTE> bgr;
+    bool operator==(const Picture& other) const {
+        return width == other.width && height == other.height && bgr == other.bgr;
+    }
+    bool operator!=(const Picture& other) const { return !(*this == other); }
+};
+Picture Capture(HWND window);
+// Captures until two pictures 100 ms apart agree: the window has painted.
+Picture Capture_Settled(HWND window);
+bool Save_Bmp(const Picture& picture, const std::string& path);
+
+} // namespace drive

@@ -1,0 +1,247 @@
+// Drives Tonarium for the scripts:
+//   tonarium_drive show <program> <picture.bmp> <seconds>
+//       starts the program in the current folder, waits for its lesson window,
+//       takes its picture and closes it as its close box does
+//   tonarium_drive pictures <folder>   pictures of a fixed lesson's windows
+//   tonarium_drive bench <rounds>      start-up and response times against their floors
+//   tonarium_drive soak <answers>      what one long lesson holds, every 100 answers
+// Exit code 0 on success, 1 when something did not happen, 2 for a wrong command line.
+
+#include "res/resource.h"
+#include "tools/drive/Drive.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using namespace drive;
+
+namespace {
+
+// A lesson of some weeks, with the window's own half-width labels.
+const char kPictureLesson[] =
+    "[data]\r\nC=ﾄﾞ\r\nC#=ﾄﾞ#\r\nD=ﾚ\r\nD#=ﾚ#\r\nE=ﾐ\r\nF=ﾌｧ\r\nF#=ﾌｧ#\r\nG=ｿ\r\nG#=ｿ#\r\n"
+    "A=ﾗ\r\nA#=ﾗ#\r\nB=ｼ\r\nderivation=1\r\nanswer=0\r\nnum_answer=13\r\nnum_question=31\r\n"
+    "[a]\r\n0=4\r\n2=2\r\n5=1\r\n7=3\r\n9=2\r\n11=1\r\n"
+    "[q]\r\n0=4\r\n1=1\r\n2=4\r\n3=2\r\n4=3\r\n5=3\r\n7=9\r\n9=2\r\n11=2\r\n";
+// Every note has the same long label, so the answer shown is known in advance.
+const char kLongLabelLesson[] =
+    "[data]\r\nanswer=1\r\nC=ドレミファソラシド\r\nC#=ドレミファソラシド\r\n"
+    "D=ドレミファソラシド\r\nD#=ドレミファソラシド\r\nE=ドレミファソラシド\r\n"
+    "F=ドレミファソラシド\r\nF#=ドレミファソラシド\r\nG=ドレミファソラシド\r\n"
+    "G#=ドレミファソラシド\r\nA=ドレミファソラシド\r\nA#=ドレミファソラシド\r\n"
+    "B=ドレミファソラシド\r\n";
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "tonarium_drive: %s\n", what);
+    return 1;
+}
+
+bool Save(HWND window, const std::string& folder, const char* name) {
+    return window != nullptr && Save_Bmp(Capture_Settled(window), folder + "\\" + name);
+}
+
+bool Leave(const Lesson& lesson) {
+    lesson.Command(IDCANCEL);
+    return lesson.Wait_Exit(20000);
+}
+
+bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, const char* name) {
+    const HWND result = lesson.Answer(right);
+    return Save(result, folder, name) && lesson.Close_Result(result);
+}
+
+int Show(const char* program, const char* picture, DWORD timeoutMs) {
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    Lesson lesson;
+    if (!lesson.Start(folder, program, false) ||
+        (lesson.window = lesson.Wait_Dialog(nullptr, timeoutMs)) == nullptr) {
+        return Fail("no lesson window");
+    }
+    if (!Save_Bmp(Capture_Settled(lesson.window), picture)) {
+        return Fail("no picture");
+    }
+    PostMessageA(lesson.window, WM_CLOSE, 0, 0);
+    DWORD exitCode = 1;
+    return lesson.Wait_Exit(timeoutMs, &exitCode) && exitCode == 0 ? 0 : Fail("no clean end");
+}
+
+int Pictures(const std::string& out) {
+    // The cursor away from the lesson window, so no button is hovered.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 4, GetSystemMetrics(SM_CYSCREEN) * 3 / 4);
+    Folder folder("pictures");
+    Lesson lesson;
+    if (!Install(folder.path) || !Write_File(folder.File("tonarium.ini"), kPictureLesson) ||
+        !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
+        return Fail("no lesson window");
+    }
+    lesson.Command(IDC_DETAILS);
+    const HWND details = lesson.Wait_Dialog(lesson.window);
+    if (!Save(details, out, "details.bmp") || !lesson.Close_Result(details) ||
+        !Save_Result(lesson, true, out, "result-correct.bmp") ||
+        !Save_Result(lesson, false, out, "result-wrong.bmp") || !Leave(lesson)) {
+        return Fail("no details or result window");
+    }
+    Folder longFolder("pictures-long");
+    Lesson longLabels;
+    if (!Install(longFolder.path) ||
+        !Write_File(longFolder.File("tonarium.ini"), kLongLabelLesson) ||
+        !longLabels.Open(longFolder.path) ||
+        !Save_Result(longLabels, true, out, "result-correct-answer.bmp") ||
+        !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !Leave(longLabels)) {
+        return Fail("no result window with the answer shown");
+    }
+    return 0;
+}
+
+int Soak(int answers) {
+    Folder folder("soak");
+    Lesson lesson;
+    if (!Install(folder.path) || !lesson.Open(folder.path)) {
+        return Fail("no lesson window");
+    }
+    std::printf("answers gdi_objects handles\n");
+    for (int answer = 1; answer <= answers; ++answer) {
+        if (!lesson.Close_Result(lesson.Answer(answer % 3 != 0))) {
+            return Fail("no result window");
+        }
+        if (answer % 100 == 0) {
+            lesson.Command(IDC_DETAILS);
+            if (!lesson.Close_Result(lesson.Wait_Dialog(lesson.window))) {
+                return Fail("no details window");
+            }
+            // Sampled once the note has ended and the device is closed.
+            Wait_Until([&] { return lesson.Midi().back().kind == "close"; }, 3000);
+            const Resources held = lesson.Sample();
+            std::printf("%d %lld %lld\n", answer, held.gdiObjects, held.handles);
+            std::fflush(stdout);
+        }
+    }
+    return Leave(lesson) ? 0 : Fail("the lesson did not end");
+}
+
+bool g_warmingUp = false; // the round that fills the caches is not counted
+
+void Print(const char* name, double value) {
+    if (!g_warmingUp) {
+        std::printf("%s %.1f\n", name, value);
+        std::fflush(stdout);
+    }
+}
+
+// The first event of the kind after the time, waited for.
+double Next_Event(const Program& program, bool noteOn, double afterMs) {
+    double at = -1;
+    Wait_Until([&] {
+        for (const MidiEvent& event : program.Midi()) {
+            if ((noteOn ? event.Note_On() : event.Note_Off()) && event.ms > afterMs) {
+                at = event.ms;
+                return true;
+            }
+        }
+        return false;
+    });
+    return at;
+}
+
+// Start -> window shown, with the window looked for every millisecond.
+double Time_Window(const Program& program, HWND* window) {
+    while ((*window = program.Find_Dialog(nullptr)) == nullptr && !program.Wait_Exit(1)) {
+    }
+    return Now_Ms() - program.startMs;
+}
+
+bool Bench_Lesson() {
+    Folder folder("bench");
+    Lesson lesson;
+    if (!Install(folder.path) || !lesson.Start(folder.path)) {
+        return false;
+    }
+    Print("lesson_window_ms", Time_Window(lesson, &lesson.window));
+    const double noteOn = Next_Event(lesson, true, 0);
+    Print("lesson_note_ms", noteOn - lesson.startMs);
+    Print("note_length_ms", Next_Event(lesson, false, noteOn) - noteOn);
+    const HWND result = lesson.Answer(true);
+    const double clicked = Now_Ms();
+    Click(GetDlgItem(result, IDOK));
+    Print("lesson_next_note_ms", Next_Event(lesson, true, clicked) - clicked);
+    return Leave(lesson);
+}
+
+// A floor program: (bare) a bare dialog; (template) the lesson's template with
+// no logic; (note) the same, sounding a note at once; (click) a bare dialog
+// that sounds a note once its OK button is clicked.
+bool Bench_Floor(const char* program, const char* mode, const char* name) {
+    Folder folder("floor");
+    Program floor;
+    HWND window = nullptr;
+    if (!Install(folder.path, program) || !floor.Start(folder.path, program, true, mode)) {
+        return false;
+    }
+    const double shown = Time_Window(floor, &window);
+    if (std::strcmp(mode, "note") == 0) {
+        Print(name, Next_Event(floor, true, 0) - floor.startMs);
+    } else if (std::strcmp(mode, "click") == 0) {
+        const double clicked = Now_Ms();
+        Click(GetDlgItem(window, IDOK));
+        Print(name, Next_Event(floor, true, clicked) - clicked);
+    } else {
+        Print(name, shown);
+    }
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return floor.Wait_Exit(20000);
+}
+
+int Bench(int rounds) {
+    // Alternating within a round: each program starts first in turn.
+    for (int round = -1; round < rounds; ++round) {
+        g_warmingUp = round < 0;
+        for (int slot = 0; slot < 5; ++slot) {
+            bool done = false;
+            switch ((slot + round + 5) % 5) {
+            case 0:
+                done = Bench_Lesson();
+                break;
+            case 1:
+                done = Bench_Floor("floor_bare.exe", "", "floor_bare_ms");
+                break;
+            case 2:
+                done = Bench_Floor("floor_lesson.exe", "template", "floor_template_ms");
+                break;
+            case 3:
+                done = Bench_Floor("floor_lesson.exe", "note", "floor_note_ms");
+                break;
+            default:
+                done = Bench_Floor("floor_lesson.exe", "click", "floor_click_ms");
+                break;
+            }
+            if (!done) {
+                return Fail("a program did not run as expected");
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "show" && argc == 5) {
+        return Show(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10) * 1000);
+    }
+    if (command == "pictures" && argc == 3) {
+        return Pictures(argv[2]);
+    }
+    if (command == "soak" && argc == 3) {
+        return Soak(std::atoi(argv[2]));
+    }
+    if (command == "bench" && argc == 3) {
+        return Bench(std::atoi(argv[2]));
+    }
+    std::fprintf(stderr, "usage: tonarium_drive show <program> <picture.bmp> <seconds> | "
+                         "pictures <folder> | soak <answers> | bench <rounds>\n");
+    return 2;
+}

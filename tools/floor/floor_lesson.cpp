@@ -1,0 +1,65 @@
+// Floors of the lesson's own times: what the platform costs for the lesson's
+// DLLs and dialog template with no logic of the lesson's.
+//   floor_lesson template  the lesson's template, shown until it is closed
+//   floor_lesson note      the same, opening the MIDI mapper and sounding a
+//                          note while the dialog initialises
+//   floor_lesson click     sounds a note, then shows the version box's template;
+//                          once its OK button is clicked, sounds another note
+
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+bool g_noteAtStart = false;
+
+void Sound_Note(HWND window) {
+    HMIDIOUT device = nullptr;
+    midiOutOpen(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW);
+    midiOutShortMsg(device, 0x7F3C90); // note-on, middle C, velocity 127
+    midiOutShortMsg(device, 0x7F3C80);
+    midiOutClose(device);
+}
+
+INT_PTR CALLBACK Floor_Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        // Calls into gdi32 and shell32, so that the program imports the
+        // lesson's DLLs and the loader does the same work.
+        GetStockObject(WHITE_BRUSH);
+        DragAcceptFiles(dialog, FALSE);
+        if (g_noteAtStart) {
+            Sound_Note(dialog);
+        }
+        return TRUE;
+    case WM_COMMAND:
+    case WM_CLOSE:
+        EndDialog(dialog, LOWORD(wParam) == IDOK);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    const bool click = std::strcmp(commandLine, "click") == 0;
+    g_noteAtStart = std::strcmp(commandLine, "note") == 0;
+    const WORD id = click ? IDD_VERSION : IDD_LESSON;
+    if (click) {
+        Sound_Note(nullptr); // as the lesson's first question does before any answer
+    }
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(id), nullptr, Floor_Proc, 0) == 1 && click) {
+        Sound_Note(nullptr);
+    }
+    return 0;
+}

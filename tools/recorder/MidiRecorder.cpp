@@ -1,0 +1,204 @@
+// A stand-in MIDI output driver for Wine prefixes on machines without sound
+// hardware. Wine loads "wine<name>.drv" for the "Audio" value of
+// HKCU\Software\Wine\Drivers: mmdevapi first (GetPriority and friends), then
+// winmm, which opens it as an installable driver (DriverProc) and asks
+// modMessage for MIDI output devices. The MIDI mapper then routes MIDI_MAPPER
+// to the one device offered here.
+//
+// Every open, short message and close is appended, one line each, to the file
+// named by TONARIUM_MIDI_LOG:
+//   <microseconds> <event> <value>
+// with the time from QueryPerformanceCounter (comparable across processes),
+// the event "open", "data" (value: the short message), "close" or "exit"
+// (value: devices still open when the driver leaves the process), and the
+// value as 0x%08x. Without TONARIUM_MIDI_LOG the driver offers no device, so
+// the process behaves as on a machine without MIDI.
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <mmddk.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+char g_logPath[MAX_PATH];
+LONG g_openCount; // one device: 0 or 1
+MIDIOPENDESC g_client;
+DWORD g_callbackFlags;
+// winmm's DriverCallback, looked up: the SDKs disagree on how they declare it.
+typedef BOOL(WINAPI* DriverCallbackProc)(DWORD_PTR, DWORD, HDRVR, DWORD, DWORD_PTR, DWORD_PTR,
+                                         DWORD_PTR);
+DriverCallbackProc g_driverCallback;
+
+bool Is_Recording() {
+    return g_logPath[0] != '\0';
+}
+
+// One WriteFile per line on a handle opened for appending, so each line lands
+// whole and a reader sees it at once.
+void Record(const char* event, DWORD value) {
+    if (!Is_Recording()) {
+        return;
+    }
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    const long long micro =
+        static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
+                               now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+    char line[96];
+    const int length = std::snprintf(line, sizeof line, "%lld %s 0x%08lx\n", micro, event,
+                                     static_cast<unsigned long>(value));
+    HANDLE file = CreateFileA(g_logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
+// What a real port tells its client (MOM_OPEN, MOM_CLOSE), as it asked at open.
+void Notify_Client(UINT message) {
+    if (g_driverCallback != nullptr) {
+        g_driverCallback(g_client.dwCallback, g_callbackFlags,
+                         reinterpret_cast<HDRVR>(g_client.hMidi), message, g_client.dwInstance, 0,
+                         0);
+    }
+}
+
+DWORD Get_DevCaps(MIDIOUTCAPSW* caps, DWORD_PTR size) {
+    if (caps == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    MIDIOUTCAPSW full = {};
+    lstrcpynW(full.szPname, L"Tonarium MIDI Recorder", MAXPNAMELEN);
+    full.wTechnology = MOD_MIDIPORT;
+    full.wChannelMask = 0xFFFF;
+    // Callers may pass an older, shorter structure: fill what fits.
+    std::memcpy(caps, &full, size < sizeof full ? static_cast<size_t>(size) : sizeof full);
+    return MMSYSERR_NOERROR;
+}
+
+DWORD Open(const MIDIOPENDESC* desc, DWORD flags) {
+    if (desc == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    // A port serves one client at a time, like a real one.
+    if (InterlockedCompareExchange(&g_openCount, 1, 0) != 0) {
+        return MMSYSERR_ALLOCATED;
+    }
+    g_client = *desc;
+    g_callbackFlags = HIWORD(flags & CALLBACK_TYPEMASK);
+    Record("open", flags);
+    Notify_Client(MOM_OPEN);
+    return MMSYSERR_NOERROR;
+}
+
+DWORD Close() {
+    if (InterlockedCompareExchange(&g_openCount, 0, 1) != 1) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    Record("close", 0);
+    Notify_Client(MOM_CLOSE);
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        g_driverCallback = reinterpret_cast<DriverCallbackProc>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("winmm.dll"), "DriverCallback")));
+        const DWORD length = GetEnvironmentVariableA("TONARIUM_MIDI_LOG", g_logPath, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            g_logPath[0] = '\0';
+        }
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // Tells whether the program left the device open when it ended.
+        Record("exit", static_cast<DWORD>(g_openCount));
+    }
+    return TRUE;
+}
+
+// The installable-driver entry point winmm's OpenDriver needs.
+LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1,
+                            LPARAM param2) {
+    switch (message) {
+    case DRV_LOAD:
+    case DRV_FREE:
+    case DRV_OPEN:
+    case DRV_CLOSE:
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+        return 1;
+    default:
+        return DefDriverProc(driverId, driver, message, param1, param2);
+    }
+}
+
+DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1,
+                        DWORD_PTR param2) {
+    switch (message) {
+    case DRVM_INIT:
+    case DRVM_EXIT:
+    case DRVM_ENABLE:
+    case DRVM_DISABLE:
+        return MMSYSERR_NOERROR;
+    case MODM_GETNUMDEVS:
+        return Is_Recording() ? 1 : 0;
+    default:
+        break;
+    }
+    if (!Is_Recording() || deviceId != 0) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    switch (message) {
+    case MODM_GETDEVCAPS:
+        return Get_DevCaps(reinterpret_cast<MIDIOUTCAPSW*>(param1), param2);
+    case MODM_OPEN:
+        return Open(reinterpret_cast<const MIDIOPENDESC*>(param1), static_cast<DWORD>(param2));
+    case MODM_CLOSE:
+        return Close();
+    case MODM_DATA:
+        if (g_openCount == 0) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        Record("data", static_cast<DWORD>(param1));
+        return MMSYSERR_NOERROR;
+    default:
+        return MMSYSERR_NOTSUPPORTED;
+    }
+}
+
+// mmdevapi's side of an audio driver. The recorder has no wave endpoints; it
+// only has to be chosen, so that winmm opens it for MIDI.
+int WINAPI GetPriority(void) {
+    return Is_Recording() ? 3 : 1; // preferred, or low (chosen, but no device)
+}
+
+HRESULT WINAPI GetEndpointIDs(int, WCHAR*** ids, GUID** guids, UINT* count, UINT* defaultIndex) {
+    *ids = nullptr;
+    *guids = nullptr;
+    *count = 0;
+    *defaultIndex = 0;
+    return S_OK;
+}
+
+HRESULT WINAPI GetAudioEndpoint(void*, void*, void** client) {
+    *client = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT WINAPI GetAudioSessionManager(void*, void** manager) {
+    *manager = nullptr;
+    return E_NOTIMPL;
+}
+
+} // extern "C"

@@ -21,6 +21,8 @@ public:
 
 protected:
     virtual bool Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam);
+    // WM_CLOSE of every dialog: a modal one ends with the stored result.
+    bool On_Close();
 
     HWND dialog_ = nullptr;
     HWND owner_ = nullptr;
@@ -37,5 +39,4 @@ private:
     // Handlers of the default Dlg_Proc.
     bool On_InitDialog();
     bool On_Command(WORD controlId, WORD notificationCode);
-    bool On_Close();
 };

@@ -1,5 +1,7 @@
 #include "framework/CLStatusWindow.h"
 
+#include "util/WinHelpers.h"
+
 #include <commctrl.h>
 
 namespace {
@@ -69,14 +71,11 @@ void CLStatusWindow::Show_Help(const char* text) {
 
 void CLStatusWindow::Paint_Help(HDC windowDc, HFONT font, SIZE windowSize, const char* text) {
     // Without a font of its own the bar draws with the DC's default one.
-    const HGDIOBJ previousFont = font != nullptr ? SelectObject(windowDc, font) : nullptr;
+    const FontSelection selection(windowDc, font);
     // One pixel beyond the window on every side, so nothing of the parts' frames
     // is left at the edges.
     RECT area = {-1, -1, windowSize.cx + 1, windowSize.cy + 1};
     DrawStatusTextA(windowDc, &area, text != nullptr ? text : "", SBT_NOBORDERS);
-    if (previousFont != nullptr) {
-        SelectObject(windowDc, previousFont);
-    }
 }
 
 void CLStatusWindow::Hide_Help() {

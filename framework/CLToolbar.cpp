@@ -77,7 +77,8 @@ bool CLToolbar::Add_Button(BYTE style, UINT bitmapId, const char* label, int com
     }
     if (hasFace && tip != nullptr) {
         TTTOOLINFOA tool = Tool_Record(Button_Count() - 1, tip);
-        SendMessageA(Fetch_ToolTips(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        Fetch_ToolTips();
+        SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
     return true;
 }
@@ -102,9 +103,9 @@ void CLToolbar::Set_ToolTips(HMENU menu) {
         TTTOOLINFOA tool = Tool_Record(index, menuText[0] != '\0' ? menuText : helpText);
         // Deleting first makes a second call replace the tool, with the
         // button's current rectangle, instead of adding another.
-        const HWND toolTips = Fetch_ToolTips();
-        SendMessageA(toolTips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-        SendMessageA(toolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        Fetch_ToolTips();
+        SendMessageA(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -231,9 +232,8 @@ TTTOOLINFOA CLToolbar::Tool_Record(int index, const char* text) const {
     return tool;
 }
 
-HWND CLToolbar::Fetch_ToolTips() {
+void CLToolbar::Fetch_ToolTips() {
     toolTips_ = reinterpret_cast<HWND>(SendMessageA(window_, TB_GETTOOLTIPS, 0, 0));
-    return toolTips_;
 }
 
 void CLToolbar::Report_NoCommand() {

@@ -41,7 +41,8 @@ private:
     int Button_Count() const;
     RECT Item_Rect(int index) const;
     TTTOOLINFOA Tool_Record(int index, const char* text) const;
-    HWND Fetch_ToolTips();
+    // Keeps the handle of the tool-tip control the toolbar owns in toolTips_.
+    void Fetch_ToolTips();
     void Report_NoCommand();
     LRESULT On_MouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT On_Timer(WPARAM wParam, LPARAM lParam);

@@ -21,14 +21,14 @@ constexpr char kDetailsCaption[] = "正解率詳細";
 // The result window is this much wider than the text's right end, for the frame and air.
 constexpr double kResultWidthFactor = 1.3;
 
-RECT ClientRectOfChild(HWND dialog, HWND child) {
+RECT Client_RectOfChild(HWND dialog, HWND child) {
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(child, &rect);
     ScreenToClientRect(dialog, &rect);
     return rect;
 }
 
-int WindowHeight(HWND window) {
+int Window_Height(HWND window) {
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(window, &rect);
     return rect.bottom - rect.top;
@@ -39,14 +39,13 @@ void Resize_KeepingPosition(HWND window, int width, int height) {
 }
 
 // The text's extent in the font the control draws it with.
-SIZE MeasureInControlFont(HWND control, const char* text) {
+SIZE Measure_InControlFont(HWND control, const char* text) {
     SIZE size = {0, 0};
     const HDC dc = GetDC(control);
-    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
-    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-    GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
-    if (previous) {
-        SelectObject(dc, previous);
+    {
+        const FontSelection font(dc,
+                                 reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
     }
     ReleaseDC(control, dc);
     return size;
@@ -98,20 +97,20 @@ void CLDl1::Init_AnswerMode() {
 
 // Widens the window, which grows to the right, until the whole text shows beside the mark.
 void CLDl1::Fit_ResultText(HWND text) {
-    const SIZE extent = MeasureInControlFont(text, g_resultText ? g_resultText : "");
-    const RECT textRect = ClientRectOfChild(dialog_, text);
+    const SIZE extent = Measure_InControlFont(text, g_resultText ? g_resultText : "");
+    const RECT textRect = Client_RectOfChild(dialog_, text);
     // A long label would be cut off by the control's own edge: the control grows with it.
     if (extent.cx > textRect.right - textRect.left) {
         SetWindowPos(text, nullptr, 0, 0, extent.cx, textRect.bottom - textRect.top,
                      SWP_NOMOVE | SWP_NOZORDER);
     }
     const int width = static_cast<int>(kResultWidthFactor * (textRect.left + extent.cx));
-    Resize_KeepingPosition(dialog_, width, WindowHeight(dialog_));
+    Resize_KeepingPosition(dialog_, width, Window_Height(dialog_));
 }
 
 void CLDl1::Centre_OkButton() {
     const HWND button = GetDlgItem(dialog_, IDOK);
-    const RECT buttonRect = ClientRectOfChild(dialog_, button);
+    const RECT buttonRect = Client_RectOfChild(dialog_, button);
     RECT client = {0, 0, 0, 0};
     GetClientRect(dialog_, &client);
     const int x = (client.right - (buttonRect.right - buttonRect.left)) / 2;
@@ -133,7 +132,7 @@ void CLDl1::Init_DetailsMode() {
     // The sizing-frame allowance, although the window has a dialog frame: the chart's lines
     // run to the client's right edge, so they follow whatever width the frame leaves.
     Resize_KeepingPosition(dialog_, chart_.Window_Width(GetSystemMetrics(SM_CXFRAME)),
-                           WindowHeight(dialog_));
+                           Window_Height(dialog_));
 }
 
 void CLDl1::Hide_Children() {
@@ -167,14 +166,6 @@ bool CLDl1::On_Command(WPARAM wParam) {
     default:
         return false;
     }
-}
-
-bool CLDl1::On_Close() {
-    if (!modal_) {
-        return false;
-    }
-    EndDialog(dialog_, result_);
-    return true;
 }
 
 void CLDl1::On_Destroy() {

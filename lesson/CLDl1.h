@@ -35,7 +35,6 @@ private:
     void Hide_Children();
     void Paint_Chart();
     bool On_Command(WPARAM wParam);
-    bool On_Close();
     void On_Destroy();
 
     HFONT font_ = nullptr;

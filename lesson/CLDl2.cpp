@@ -23,7 +23,7 @@ const WORD kNoteButtonIds[kNoteCount] = {
     IDC_NOTE_FS, IDC_NOTE_G,  IDC_NOTE_GS, IDC_NOTE_A,  IDC_NOTE_AS, IDC_NOTE_B,
 };
 
-int NoteIndexOfButton(WORD controlId) {
+int Note_IndexOfButton(WORD controlId) {
     for (int note = 0; note < kNoteCount; ++note) {
         if (kNoteButtonIds[note] == controlId) {
             return note;
@@ -39,7 +39,7 @@ const DWORD kToolbarStyle =
 } // namespace
 
 CLDl2::CLDl2(HWND owner, WORD templateId, HINSTANCE instance)
-    : CLDlg(owner, templateId, instance), lesson_(CLLabels(g_settingsPath).Get()) {}
+    : CLDlg(owner, templateId, instance), lesson_(ReadLabels(g_settingsPath)) {}
 
 CLDl2::~CLDl2() {
     // Their windows died with the dialog; the wrappers never destroy them.
@@ -62,21 +62,20 @@ bool CLDl2::Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         handled = true;
         break;
     case WM_MENUSELECT:
+        // Also how the toolbar reports the button under the cursor.
         if (statusBar_ != nullptr) {
             statusBar_->Menu_Select(message, wParam, lParam);
         }
         handled = true;
         break;
     case WM_CLOSE:
-        if (modal_) {
-            EndDialog(dialog_, result_);
-            handled = true;
-        }
+        handled = On_Close();
         break;
     case WM_DESTROY:
         On_Destroy();
         break;
     case MM_MCINOTIFY:
+        // A media play that ended also enables the note buttons.
         On_MciNotify(wParam, lParam);
         handled = true;
         break;
@@ -97,6 +96,7 @@ void CLDl2::On_InitDialog() {
     Open_Media();
     SetWindowTextA(dialog_, "Tonarium");
     Take_NoteButtons();
+    Set_NoteCaptions();
     Create_StatusBar();
     Create_Toolbar();
 
@@ -131,8 +131,11 @@ void CLDl2::Take_NoteButtons() {
     for (int note = 0; note < kNoteCount; ++note) {
         noteButtons_[note] = GetDlgItem(dialog_, kNoteButtonIds[note]);
     }
+}
+
+void CLDl2::Set_NoteCaptions() {
     for (int note = 0; note < kNoteCount; ++note) {
-        SetWindowTextA(noteButtons_[note], lesson_.Note(note).label);
+        SetWindowTextA(noteButtons_[note], lesson_.Label(note));
     }
 }
 
@@ -148,10 +151,10 @@ void CLDl2::Create_Toolbar() {
     toolbar_ = new CLToolbar;
     HWND bar = toolbar_->Create(dialog_, IDC_TOOLBAR, instance_, 0, 0, 1, 1, kToolbarStyle);
     toolbar_->Add_Button(TBSTYLE_SEP, 0, nullptr, 0, nullptr);
-    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_LISTEN, nullptr, IDC_LISTEN, nullptr);
+    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_LISTEN, nullptr, IDM_LISTEN, nullptr);
     toolbar_->Add_Button(TBSTYLE_SEP, 0, nullptr, 0, nullptr);
-    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_DERIVED, nullptr, IDC_DERIVED, nullptr);
-    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_SHOWANSWER, nullptr, IDC_SHOWANSWER, nullptr);
+    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_DERIVED, nullptr, IDM_DERIVED, nullptr);
+    toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_SHOWANSWER, nullptr, IDM_SHOWANSWER, nullptr);
     toolbar_->Set_NotifyWindow(dialog_);
     toolbar_->Set_ToolTips(GetMenu(dialog_));
 
@@ -163,7 +166,7 @@ void CLDl2::Create_Toolbar() {
 }
 
 bool CLDl2::On_Command(WORD command) {
-    int note = NoteIndexOfButton(command);
+    const int note = Note_IndexOfButton(command);
     if (note >= 0) {
         Answer(note);
         return true;
@@ -172,28 +175,28 @@ bool CLDl2::On_Command(WORD command) {
     case IDOK: // Enter with no push button focused: nothing to do
         return true;
     case IDCANCEL:
-    case IDC_EXIT:
+    case IDM_EXIT:
         EndDialog(dialog_, 0);
         return true;
-    case IDC_VERSION:
+    case IDM_VERSION:
         Show_Version();
         return true;
-    case IDC_CONTENTS:
+    case IDM_CONTENTS:
         Show_Help();
         return true;
-    case IDC_RESET:
+    case IDM_RESET:
         Reset_Score();
         return true;
-    case IDC_DERIVED:
+    case IDM_DERIVED:
         lesson_.Toggle_DerivedTones();
         return true;
-    case IDC_LISTEN:
+    case IDM_LISTEN:
         Listen_Again();
         return true;
-    case IDC_SHOWANSWER:
+    case IDM_SHOWANSWER:
         lesson_.Toggle_ShowAnswer();
         return true;
-    case IDC_DETAILS:
+    case IDM_DETAILS:
         Show_Details();
         return true;
     default:
@@ -310,9 +313,9 @@ void CLDl2::Sync_OptionMarks() {
     if (toolbar_ == nullptr || statusBar_ == nullptr || menu == nullptr) {
         return;
     }
-    CheckMenuItem(menu, IDC_DERIVED,
+    CheckMenuItem(menu, IDM_DERIVED,
                   MF_BYCOMMAND | (lesson_.Derived_Tones() ? MF_CHECKED : MF_UNCHECKED));
-    CheckMenuItem(menu, IDC_SHOWANSWER,
+    CheckMenuItem(menu, IDM_SHOWANSWER,
                   MF_BYCOMMAND | (lesson_.Show_Answer() ? MF_CHECKED : MF_UNCHECKED));
     toolbar_->Update_State(menu);
 }

@@ -29,6 +29,7 @@ private:
     void Remove_SizingCommands();
     void Open_Media();
     void Take_NoteButtons();
+    void Set_NoteCaptions();
     void Create_StatusBar();
     void Create_Toolbar();
 

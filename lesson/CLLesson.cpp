@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <limits>
 
 const char* const CLLesson::kKeyNames[kNoteCount] = {"C",  "C#", "D",  "D#", "E",  "F",
                                                      "F#", "G",  "G#", "A",  "A#", "B"};
 const int CLLesson::kNaturalNotes[7] = {0, 2, 4, 5, 7, 9, 11};
 const int CLLesson::kLowestNote;
+const int CLLesson::kOctaveCount;
 
 namespace {
 
@@ -30,68 +32,35 @@ void Count_Up(std::int32_t& count) {
     }
 }
 
-// At most kLabelSize - 1 bytes of the text, zero-filled to the end of the field.
-void Copy_Label(char (&label)[kLabelSize], const char* text) {
-    std::fill(label, label + kLabelSize, '\0');
-    for (int i = 0; i < kLabelSize - 1 && text[i] != '\0'; ++i) {
-        label[i] = text[i];
-    }
-}
-
 } // namespace
 
-CLLesson::CLLesson(const char* const labels[kNoteCount])
-    : random_(static_cast<std::uint32_t>(std::time(nullptr))) {
-    for (int i = 0; i < kNoteCount; ++i) {
-        const char* label = labels != nullptr ? labels[i] : nullptr;
-        Copy_Label(notes_[i].label, label != nullptr ? label : kKeyNames[i]);
-        notes_[i].correct = 0;
-        notes_[i].asked = 0;
+CLLesson::CLLesson(const NoteLabels& labels)
+    : labels_(labels), random_(static_cast<std::uint32_t>(std::time(nullptr))) {
+    // The settings file's reader cuts the labels on character boundaries to fit;
+    // this only keeps a field from running past its end.
+    for (char* label : labels_.text) {
+        label[kLabelSize - 1] = '\0';
     }
-}
-
-void CLLesson::Set_Stored(const Stored& stored) {
-    derivedTones_ = stored.derivedTones;
-    showAnswer_ = stored.showAnswer;
-    totalCorrect_ = stored.totalCorrect;
-    totalQuestions_ = stored.totalQuestions;
-    for (int i = 0; i < kNoteCount; ++i) {
-        notes_[i].correct = stored.correct[i];
-        notes_[i].asked = stored.asked[i];
-    }
-}
-
-CLLesson::Stored CLLesson::Get_Stored() const {
-    Stored stored;
-    stored.derivedTones = derivedTones_;
-    stored.showAnswer = showAnswer_;
-    stored.totalCorrect = totalCorrect_;
-    stored.totalQuestions = totalQuestions_;
-    for (int i = 0; i < kNoteCount; ++i) {
-        stored.correct[i] = notes_[i].correct;
-        stored.asked[i] = notes_[i].asked;
-    }
-    return stored;
 }
 
 void CLLesson::Start() {
     // The stored total counts the question pending at the last save; the
     // Next_Question that follows counts it again.
-    if (totalQuestions_ > 0) {
-        --totalQuestions_;
+    if (stored_.totalQuestions > 0) {
+        --stored_.totalQuestions;
     }
     started_ = true;
 }
 
 int CLLesson::Next_Question() {
-    Count_Up(totalQuestions_);
+    Count_Up(stored_.totalQuestions);
     int note = 0;
     int midiNote = 0;
     do {
-        const unsigned choices = derivedTones_ ? 12u : 7u;
-        const unsigned k = Draw() % choices;
-        note = derivedTones_ ? static_cast<int>(k) : kNaturalNotes[k];
-        const unsigned octave = Draw() % static_cast<unsigned>(octaveCount_);
+        const unsigned choices = stored_.derivedTones ? 12u : 7u;
+        const unsigned k = static_cast<unsigned>(random_()) % choices;
+        note = stored_.derivedTones ? static_cast<int>(k) : kNaturalNotes[k];
+        const unsigned octave = static_cast<unsigned>(random_()) % kOctaveCount;
         midiNote = kLowestNote + 12 * static_cast<int>(octave) + note;
     } while (midiNote == previousNote_);
     questionNote_ = note;
@@ -108,43 +77,42 @@ CLLesson::AnswerResult CLLesson::Answer(int noteIndex) {
     result.handled = true;
     result.correct = noteIndex == questionNote_;
     const char* verdict = result.correct ? kCorrectText : kWrongText;
-    NoteRecord& asked = notes_[questionNote_];
-    if (showAnswer_) {
-        std::snprintf(result.text, sizeof result.text, "%s (%s)", verdict, asked.label);
+    if (stored_.showAnswer) {
+        std::snprintf(result.text, sizeof result.text, "%s (%s)", verdict, Label(questionNote_));
     } else {
         std::snprintf(result.text, sizeof result.text, "%s", verdict);
     }
-    Count_Up(asked.asked);
+    // The counts are those of the note asked, not of the note answered.
+    Count_Up(stored_.asked[questionNote_]);
     if (result.correct) {
-        Count_Up(totalCorrect_);
-        Count_Up(asked.correct);
+        Count_Up(stored_.totalCorrect);
+        Count_Up(stored_.correct[questionNote_]);
     }
     return result;
 }
 
 void CLLesson::Reset_Score() {
-    totalCorrect_ = 0;
-    totalQuestions_ = 1; // the pending question is the first of the new score
-    for (NoteRecord& note : notes_) {
-        note.correct = 0;
-        note.asked = 0;
-    }
+    std::fill(std::begin(stored_.correct), std::end(stored_.correct), 0);
+    std::fill(std::begin(stored_.asked), std::end(stored_.asked), 0);
+    stored_.totalCorrect = 0;
+    stored_.totalQuestions = 1; // the pending question is the first of the new score
 }
 
 int CLLesson::Accuracy_Percent() const {
-    if (totalQuestions_ <= 0) {
+    if (stored_.totalQuestions <= 0) {
         return 0;
     }
     // Stored totals may be anything, so the quotient can leave the 32-bit range.
-    const std::int64_t percent = static_cast<std::int64_t>(totalCorrect_) * 100 / totalQuestions_;
+    const std::int64_t percent =
+        static_cast<std::int64_t>(stored_.totalCorrect) * 100 / stored_.totalQuestions;
     const std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
     return static_cast<int>(std::min<std::int64_t>(std::max(percent, lowest), kCountLimit));
 }
 
 void CLLesson::Copy_Notes(NoteRecord out[kNoteCount]) const {
-    std::copy(notes_, notes_ + kNoteCount, out);
-}
-
-unsigned CLLesson::Draw() {
-    return static_cast<unsigned>(random_());
+    for (int note = 0; note < kNoteCount; ++note) {
+        std::copy(labels_.text[note], labels_.text[note] + kLabelSize, out[note].label);
+        out[note].correct = stored_.correct[note];
+        out[note].asked = stored_.asked[note];
+    }
 }

@@ -9,12 +9,12 @@
 // their labels and counts, the two options, the totals and the pending question.
 class CLLesson {
 public:
-    // Values kept in the settings file.
+    // The values kept in the settings file: the lesson's own score and options.
     struct Stored {
         bool derivedTones = false;
         bool showAnswer = false;
         std::int32_t totalCorrect = 0;
-        std::int32_t totalQuestions = 0;
+        std::int32_t totalQuestions = 0; // counting the pending question
         std::int32_t correct[kNoteCount] = {};
         std::int32_t asked[kNoteCount] = {};
     };
@@ -28,40 +28,35 @@ public:
     static const char* const kKeyNames[kNoteCount]; // "C", "C#", ... "B"
     static const int kNaturalNotes[7];              // 0, 2, 4, 5, 7, 9, 11
     static const int kLowestNote = 48;              // MIDI note of C, octave 0
+    static const int kOctaveCount = 3;
 
-    // labels: twelve texts in note-index order; null entries take the key name.
-    explicit CLLesson(const char* const labels[kNoteCount]);
+    explicit CLLesson(const NoteLabels& labels);
 
-    void Set_Stored(const Stored& stored);
-    Stored Get_Stored() const;
+    void Set_Stored(const Stored& stored) { stored_ = stored; }
+    const Stored& Get_Stored() const { return stored_; }
 
     void Start();
     int Next_Question();
     AnswerResult Answer(int noteIndex);
     void Reset_Score();
-    void Toggle_DerivedTones() { derivedTones_ = !derivedTones_; }
-    void Toggle_ShowAnswer() { showAnswer_ = !showAnswer_; }
+    void Toggle_DerivedTones() { stored_.derivedTones = !stored_.derivedTones; }
+    void Toggle_ShowAnswer() { stored_.showAnswer = !stored_.showAnswer; }
 
     int Accuracy_Percent() const;
-    std::int32_t Total_Questions() const { return totalQuestions_; }
+    std::int32_t Total_Questions() const { return stored_.totalQuestions; }
     int Current_MidiNote() const { return questionMidiNote_; }
-    bool Derived_Tones() const { return derivedTones_; }
-    bool Show_Answer() const { return showAnswer_; }
-    const NoteRecord& Note(int noteIndex) const { return notes_[noteIndex]; }
+    bool Derived_Tones() const { return stored_.derivedTones; }
+    bool Show_Answer() const { return stored_.showAnswer; }
+    const char* Label(int noteIndex) const { return labels_.text[noteIndex]; }
+    // Each note's label and counts, for the details window.
     void Copy_Notes(NoteRecord out[kNoteCount]) const;
 
 private:
-    unsigned Draw();
-
-    NoteRecord notes_[kNoteCount];
+    NoteLabels labels_;
+    Stored stored_;
     std::int32_t previousNote_ = -1;
     std::int32_t questionNote_ = 0;
     std::int32_t questionMidiNote_ = 0;
-    bool derivedTones_ = false;
-    std::int32_t totalCorrect_ = 0;
-    std::int32_t totalQuestions_ = 0;
     bool started_ = false;
-    bool showAnswer_ = false;
-    std::int32_t octaveCount_ = 3;
     std::minstd_rand random_;
 };

@@ -13,18 +13,17 @@ ChartGeometry::ChartGeometry(int widestLabel, int tallestLabel, int clientHeight
     const int labelWidth = std::max(widestLabel, kMinimumLabelSize);
     const int labelHeight = std::max(tallestLabel, kMinimumLabelSize);
     columnWidth_ = labelWidth + 4;
-    clientHeight_ = clientHeight;
     // The base line lies labelHeight + 4 pixels above the bottom, a full bar reaches the margin.
-    fullBarHeight_ = clientHeight - 2 * margin_ - labelHeight - 2;
-    baseline_ = fullBarHeight_ + margin_;
+    fullBarHeight_ = clientHeight - 2 * kMargin - labelHeight - 2;
+    baseline_ = fullBarHeight_ + kMargin;
 }
 
 int ChartGeometry::Window_Width(int frameWidth) const {
-    return 2 * frameWidth + kColumnCount * columnWidth_ + 2 * margin_;
+    return 2 * frameWidth + kColumnCount * columnWidth_ + 2 * kMargin;
 }
 
 int ChartGeometry::Label_Left(int noteIndex, int labelWidth) const {
-    return noteIndex * columnWidth_ + chartLeft_ + (columnWidth_ - labelWidth) / 2;
+    return noteIndex * columnWidth_ + kMargin + (columnWidth_ - labelWidth) / 2;
 }
 
 int ChartGeometry::Bar_Height(std::int32_t correct, std::int32_t asked) const {
@@ -43,8 +42,8 @@ bool ChartGeometry::Bar_Rect(int noteIndex, std::int32_t correct, std::int32_t a
         return false;
     }
     const int inset = (columnWidth_ - kBarWidth) / 2;
-    bar->left = noteIndex * columnWidth_ + chartLeft_ + inset;
-    bar->right = (noteIndex + 1) * columnWidth_ + chartLeft_ - inset;
+    bar->left = noteIndex * columnWidth_ + kMargin + inset;
+    bar->right = (noteIndex + 1) * columnWidth_ + kMargin - inset;
     bar->top = baseline_ - height;
     bar->bottom = baseline_;
     return true;

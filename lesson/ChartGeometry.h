@@ -30,7 +30,7 @@ public:
     // labels; clientHeight: the height of the client area.
     ChartGeometry(int widestLabel, int tallestLabel, int clientHeight);
 
-    int Chart_Left() const { return chartLeft_; }
+    int Chart_Left() const { return kMargin; }
     int Baseline() const { return baseline_; }
 
     // The outer width that gives the window twelve columns and a margin on either side.
@@ -46,7 +46,7 @@ public:
     // y of the white line for step 1 (10 %) to kGridLineCount (100 %).
     int Grid_LineY(int step) const;
     // Right end of the base line and the white lines (LineTo leaves this pixel out).
-    int Line_Right(int clientRight) const { return clientRight - margin_; }
+    int Line_Right(int clientRight) const { return clientRight - kMargin; }
 
 private:
     // Height of the bar for correct answers out of asked questions; 0 when the note was
@@ -55,8 +55,5 @@ private:
 
     int columnWidth_ = 0;
     int fullBarHeight_ = 0;
-    int clientHeight_ = 0;
-    int margin_ = kMargin;
-    int chartLeft_ = kMargin;
     int baseline_ = 0;
 };

@@ -11,3 +11,8 @@ struct NoteRecord {
     std::int32_t correct; // answered correctly while this note was asked
     std::int32_t asked;   // answered at all while this note was asked
 };
+
+// The twelve labels as the settings file gives them, each already cut to fit its field.
+struct NoteLabels {
+    char text[kNoteCount][kLabelSize];
+};

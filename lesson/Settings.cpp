@@ -51,21 +51,22 @@ void Note_Key(int noteIndex, char (&key)[4]) {
 
 } // namespace
 
-CLLabels::CLLabels(const char* settingsPath) {
+NoteLabels ReadLabels(const char* settingsPath) {
+    NoteLabels labels;
     for (int i = 0; i < kNoteCount; ++i) {
         const char* keyName = CLLesson::kKeyNames[i];
+        // Read more than fits, so a long value is cut here on a character
+        // boundary rather than by the reader.
+        char value[512];
         if (Has_Path(settingsPath)) {
-            // Read more than fits, so a long value is cut here on a character
-            // boundary rather than by the reader.
-            char value[512];
             GetPrivateProfileStringA(kDataSection, keyName, keyName, value, sizeof value,
                                      settingsPath);
-            Cut_Label(value, text_[i]);
         } else {
-            Cut_Label(keyName, text_[i]);
+            lstrcpynA(value, keyName, sizeof value);
         }
-        pointers_[i] = text_[i];
+        Cut_Label(value, labels.text[i]);
     }
+    return labels;
 }
 
 CLLesson::Stored ReadStoredLesson(const char* settingsPath) {

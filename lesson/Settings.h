@@ -10,21 +10,7 @@
 // The twelve note labels of section "data" (keys "C" to "B"), each cut to at
 // most 29 bytes on a character boundary of the ANSI code page. A missing key
 // gives the key name; a key present with an empty value gives an empty label.
-// The object keeps the pointer table the CLLesson constructor takes:
-//   CLLesson lesson(CLLabels(path).Get());
-class CLLabels {
-public:
-    explicit CLLabels(const char* settingsPath);
-    CLLabels(const CLLabels&) = delete;
-    CLLabels& operator=(const CLLabels&) = delete;
-
-    const char* const* Get() const { return pointers_; }
-    const char* Label(int noteIndex) const { return text_[noteIndex]; }
-
-private:
-    char text_[kNoteCount][kLabelSize];
-    const char* pointers_[kNoteCount];
-};
+NoteLabels ReadLabels(const char* settingsPath);
 
 // The score and options: sections "a" and "q" (keys "0" to "11"), then
 // "derivation", "answer", "num_answer" and "num_question" of section "data".

@@ -4,14 +4,14 @@
 
 namespace {
 
-bool InFoldRange(signed char c) {
+bool In_FoldRange(signed char c) {
     return c >= 'A' && c <= 'z';
 }
 
 // Inside 'A'..'z' only the letter pairs A-Z / a-z lie exactly 32 apart, so
 // this folds ASCII case and nothing else. Taking the bytes as signed keeps
 // everything from 128 up outside the range.
-bool CharsMatch(char a, char b, bool exact) {
+bool Chars_Match(char a, char b, bool exact) {
     if (a == b) {
         return true;
     }
@@ -20,7 +20,7 @@ bool CharsMatch(char a, char b, bool exact) {
     }
     const signed char sa = static_cast<signed char>(a);
     const signed char sb = static_cast<signed char>(b);
-    if (!InFoldRange(sa) || !InFoldRange(sb)) {
+    if (!In_FoldRange(sa) || !In_FoldRange(sb)) {
         return false;
     }
     return sa - sb == 32 || sb - sa == 32;
@@ -37,7 +37,7 @@ bool TextEqual(const char* a, const char* b, bool exact) {
         return false;
     }
     for (std::size_t i = 0; i < length; ++i) {
-        if (!CharsMatch(a[i], b[i], exact)) {
+        if (!Chars_Match(a[i], b[i], exact)) {
             return false;
         }
     }

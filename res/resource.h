@@ -14,7 +14,7 @@
 #define IDI_WRONG 3002
 
 // Menu of the lesson dialog
-#define IDM_LESSON 3100
+#define IDR_LESSON_MENU 3100
 
 // Toolbar bitmaps (there is no 3202)
 #define IDB_LISTEN 3200
@@ -22,14 +22,14 @@
 #define IDB_SHOWANSWER 3203
 
 // Menu commands; the same numbers are the ids of their help texts
-#define IDC_VERSION 55530
-#define IDC_CONTENTS 55531
-#define IDC_RESET 55532
-#define IDC_DERIVED 55533
-#define IDC_EXIT 55534
-#define IDC_LISTEN 55535
-#define IDC_SHOWANSWER 55536
-#define IDC_DETAILS 55537
+#define IDM_VERSION 55530
+#define IDM_CONTENTS 55531
+#define IDM_RESET 55532
+#define IDM_DERIVED 55533
+#define IDM_EXIT 55534
+#define IDM_LISTEN 55535
+#define IDM_SHOWANSWER 55536
+#define IDM_DETAILS 55537
 
 // Controls of the lesson dialog: note buttons
 #define IDC_NOTE_CS 103

@@ -4,16 +4,9 @@
 
 namespace {
 
-// Length of the text in a buffer of size bytes, or size when it is not terminated there.
-std::size_t BoundedLength(const char* text, std::size_t size) {
-    const void* terminator = std::memchr(text, '\0', size);
-    return terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text)
-                      : size;
-}
-
 // The last path separator in path, or null. Walks forward, so that the second byte of a
 // double-byte character is never taken for a backslash.
-const char* LastSeparator(const char* path) {
+const char* Last_Separator(const char* path) {
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {
         if (*p == '\\') {
@@ -27,6 +20,12 @@ const char* LastSeparator(const char* path) {
 
 } // namespace
 
+std::size_t BoundedLength(const char* text, std::size_t size) {
+    const void* terminator = std::memchr(text, '\0', size);
+    return terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text)
+                      : size;
+}
+
 bool ModulePath(HINSTANCE instance, char (&path)[MAX_PATH]) {
     const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
     // A path that filled the whole buffer was cut short.
@@ -38,7 +37,7 @@ bool ModulePath(HINSTANCE instance, char (&path)[MAX_PATH]) {
 }
 
 bool MakeSettingsPath(const char* modulePath, char* out, std::size_t outSize) {
-    const char* separator = LastSeparator(modulePath);
+    const char* separator = Last_Separator(modulePath);
     const char* dot = std::strrchr(separator != nullptr ? separator : modulePath, '.');
     const std::size_t length = std::strlen(modulePath);
     // Up to and including the extension's dot; one is added when the name has none.
@@ -56,7 +55,7 @@ bool MakeSettingsPath(const char* modulePath, char* out, std::size_t outSize) {
 
 char* JoinBesideModulePath(char* buffer, const char* modulePath) {
     const std::size_t nameLength = BoundedLength(buffer, MAX_PATH);
-    const char* lastSeparator = LastSeparator(modulePath);
+    const char* lastSeparator = Last_Separator(modulePath);
     if (!lastSeparator || nameLength == MAX_PATH) {
         buffer[0] = '\0';
         return buffer;

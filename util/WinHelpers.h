@@ -29,5 +29,27 @@ char* JoinBesideModulePath(char* buffer, const char* modulePath);
 // A font of the given cell height in the default character set; the caller deletes it.
 HFONT MakeFont(int height, bool bold, bool italic, const char* faceName);
 
+// Selects a font into a device context for as long as the object lives; a null font leaves
+// the context's own.
+class FontSelection {
+public:
+    FontSelection(HDC dc, HFONT font)
+        : dc_(dc), previous_(font != nullptr ? SelectObject(dc, font) : nullptr) {}
+    FontSelection(const FontSelection&) = delete;
+    FontSelection& operator=(const FontSelection&) = delete;
+    ~FontSelection() {
+        if (previous_ != nullptr) {
+            SelectObject(dc_, previous_);
+        }
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// The length of the text in a field of size bytes, or size when it is not terminated there.
+std::size_t BoundedLength(const char* text, std::size_t size);
+
 // Converts a rectangle in screen coordinates into the client coordinates of window.
 void ScreenToClientRect(HWND window, RECT* rect);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <set>
@@ -15,16 +16,24 @@ namespace {
 
 const char* const kKeyNames[kNoteCount] = {"C",  "C#", "D",  "D#", "E",  "F",
                                            "F#", "G",  "G#", "A",  "A#", "B"};
-const char* const kNoLabels[kNoteCount] = {}; // every note keeps its key name
 
 bool Is_Natural(int midiNote) {
     static const std::set<int> naturals = {0, 2, 4, 5, 7, 9, 11};
     return naturals.count(midiNote % 12) != 0;
 }
 
+// Every note with the same label, or with its key name as the settings file gives it.
+NoteLabels Labels(const char* label = nullptr) {
+    NoteLabels labels = {};
+    for (int note = 0; note < kNoteCount; ++note) {
+        std::strncpy(labels.text[note], label != nullptr ? label : kKeyNames[note], kLabelSize - 1);
+    }
+    return labels;
+}
+
 // A lesson as it starts from the settings file: stored values, Start, the first question.
 std::unique_ptr<CLLesson> Started(const CLLesson::Stored& stored,
-                                  const char* const* labels = kNoLabels) {
+                                  const NoteLabels& labels = Labels()) {
     auto lesson = std::make_unique<CLLesson>(labels);
     lesson->Set_Stored(stored);
     lesson->Start();
@@ -53,7 +62,7 @@ TEST(Lesson, ContinuesTheStoredScore) {
         {2, INT32_MIN, 1, INT32_MIN, 2},
     };
     for (const Row& row : rows) {
-        CLLesson lesson(kNoLabels);
+        CLLesson lesson(Labels());
         EXPECT_FALSE(lesson.Answer(0).handled); // before Start nothing is scored
         CLLesson::Stored stored;
         stored.totalQuestions = row.questions;
@@ -87,13 +96,9 @@ TEST(Lesson, ResultTextsNameTheAskedNotesLabel) {
         {"", true, true, "正解 ()"},
     };
     for (const Row& row : rows) {
-        const char* labels[kNoteCount];
-        for (const char*& label : labels) {
-            label = row.label;
-        }
         CLLesson::Stored stored;
         stored.showAnswer = row.showAnswer;
-        auto lesson = Started(stored, labels);
+        auto lesson = Started(stored, Labels(row.label));
         const int asked = Pending(*lesson);
         std::string expected = row.expected;
         if (expected.find("%s") != std::string::npos) {

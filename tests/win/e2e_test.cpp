@@ -78,9 +78,9 @@ protected:
     // The toolbar's buttons show the options pressed, as the menu's check marks do.
     void Expect_Toolbar() const {
         const HWND toolbar = lesson_.Item(IDC_TOOLBAR);
-        EXPECT_EQ(tally_.derived, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_DERIVED, 0) != 0);
+        EXPECT_EQ(tally_.derived, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_DERIVED, 0) != 0);
         EXPECT_EQ(tally_.showAnswer,
-                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_SHOWANSWER, 0) != 0);
+                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_SHOWANSWER, 0) != 0);
     }
 
     // Answers the pending question by ear; returns the note index asked.
@@ -111,7 +111,7 @@ protected:
 
     // The way a toolbar button is clicked: the control turns it into a command.
     void Click_Toolbar(WORD command) {
-        const int index = command == IDC_LISTEN ? 1 : command == IDC_DERIVED ? 3 : 4;
+        const int index = command == IDM_LISTEN ? 1 : command == IDM_DERIVED ? 3 : 4;
         const RECT item = lesson_.Item_Rect(lesson_.Item(IDC_TOOLBAR), index);
         const LPARAM centre =
             MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
@@ -133,7 +133,7 @@ protected:
             lesson_.Command(command);
             Sync();
         }
-        bool& option = command == IDC_DERIVED ? tally_.derived : tally_.showAnswer;
+        bool& option = command == IDM_DERIVED ? tally_.derived : tally_.showAnswer;
         option = !option;
         Expect_Toolbar();
     }
@@ -144,7 +144,7 @@ protected:
         const HWND window = lesson_.Wait_Dialog(lesson_.window);
         ASSERT_NE(nullptr, window) << caption;
         EXPECT_EQ(caption, Text_Of(window));
-        if (command == IDC_DETAILS) {
+        if (command == IDM_DETAILS) {
             for (HWND child = GetWindow(window, GW_CHILD); child;
                  child = GetWindow(child, GW_HWNDNEXT)) {
                 EXPECT_FALSE(IsWindowVisible(child)) << "the chart covers the whole window";
@@ -168,11 +168,11 @@ protected:
         const HWND bar = lesson_.Item(IDC_STATUSBAR);
         const HWND toolbar = lesson_.Item(IDC_TOOLBAR);
         const Picture parts = Capture(bar);
-        PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDC_DERIVED, MF_HILITE), 0);
+        PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDM_DERIVED, MF_HILITE), 0);
         Sync();
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no menu help";
         const Picture derivedHelp = Capture(bar);
-        PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDC_LISTEN, MF_HILITE), 0);
+        PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDM_LISTEN, MF_HILITE), 0);
         Sync();
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != derivedHelp; }, 2000))
             << "each command has a help text of its own";
@@ -195,8 +195,8 @@ protected:
         const int notes = lesson_.Note_Ons();
         if (how == IDCANCEL) {
             Press_Key(lesson_.Button(0), VK_ESCAPE);
-        } else if (how == IDC_EXIT) {
-            lesson_.Command(IDC_EXIT);
+        } else if (how == IDM_EXIT) {
+            lesson_.Command(IDM_EXIT);
         } else {
             PostMessageA(lesson_.window, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
@@ -250,7 +250,7 @@ TEST_F(EndToEnd, FirstRunIsSilentButUsableAndCreatesTheSettingsFile) {
     tally_.totalQuestions = 2;
     tally_.totalCorrect = right;
     Expect_Status();
-    Open_Owned(IDC_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDCLOSE);
+    Open_Owned(IDM_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDCLOSE);
     Leave(IDCLOSE);
     // The asked note was not heard: a right answer was C, a wrong one any other.
     const std::string written = Read_File(Settings_Path());
@@ -273,8 +273,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     tally_.userSection = "[user]\r\nname=山田 太郎\r\nlevel=3\r\n";
     ASSERT_TRUE(Write_File(Settings_Path(), tally_.Settings_File()));
     Open(true);
-    Toggle(IDC_DERIVED, true);
-    Toggle(IDC_SHOWANSWER, false);
+    Toggle(IDM_DERIVED, true);
+    Toggle(IDM_SHOWANSWER, false);
 
     bool rightOnce[12] = {};
     Resources early;
@@ -306,7 +306,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         if (answer == 20) {
             // Listening again while the note sounds starts it anew, for the full 1.2 s.
             const int heard = lesson_.Note_Ons();
-            lesson_.Command(IDC_LISTEN);
+            lesson_.Command(IDM_LISTEN);
             ASSERT_TRUE(Wait_Until(
                 [&] { return lesson_.Note_Ons() > heard && lesson_.Midi().back().kind == "close"; },
                 5000));
@@ -328,8 +328,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
             Expect_HelpTexts();
         }
     }
-    Open_Owned(IDC_DETAILS, "正解率詳細", IDCANCEL);
-    Open_Owned(IDC_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDOK);
+    Open_Owned(IDM_DETAILS, "正解率詳細", IDCANCEL);
+    Open_Owned(IDM_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDOK);
     // Escape while the note of the next question sounds.
     Leave(IDCANCEL);
     Expect_Settings();
@@ -337,8 +337,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
 
 TEST_F(EndToEnd, OptionsGoOffByTheOtherRouteAndResetStartsAgain) {
     Open(true);
-    Toggle(IDC_DERIVED, false);
-    Toggle(IDC_SHOWANSWER, true);
+    Toggle(IDM_DERIVED, false);
+    Toggle(IDM_SHOWANSWER, true);
     for (int answer = 1; answer <= 8; ++answer) {
         const int asked = Answer(answer % 3 == 0);
         // Only the pending question was drawn with derived tones still on.
@@ -346,7 +346,7 @@ TEST_F(EndToEnd, OptionsGoOffByTheOtherRouteAndResetStartsAgain) {
     }
     int pending = -1;
     const int heard = lesson_.Note_Ons(&pending);
-    lesson_.Command(IDC_RESET);
+    lesson_.Command(IDM_RESET);
     Sync();
     for (int note = 0; note < 12; ++note) {
         tally_.correct[note] = tally_.asked[note] = 0;
@@ -354,11 +354,11 @@ TEST_F(EndToEnd, OptionsGoOffByTheOtherRouteAndResetStartsAgain) {
     tally_.totalCorrect = 0;
     tally_.totalQuestions = 1;
     Expect_Status();
-    Open_Owned(IDC_DETAILS, "正解率詳細", IDCLOSE);
-    Open_Owned(IDC_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDCANCEL);
+    Open_Owned(IDM_DETAILS, "正解率詳細", IDCLOSE);
+    Open_Owned(IDM_VERSION, "ﾊﾞｰｼﾞｮﾝ情報", IDCANCEL);
     EXPECT_EQ(heard, lesson_.Note_Ons()) << "the same question stays";
     Answer(true);
-    Leave(IDC_EXIT);
+    Leave(IDM_EXIT);
     Expect_Settings();
 }
 

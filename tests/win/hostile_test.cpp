@@ -104,9 +104,9 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         EXPECT_EQ(test.captions, captions);
         EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
         const HWND toolbar = lesson.Item(IDC_TOOLBAR);
-        EXPECT_EQ(test.optionsOn, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_DERIVED, 0) != 0);
+        EXPECT_EQ(test.optionsOn, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_DERIVED, 0) != 0);
         EXPECT_EQ(test.optionsOn,
-                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDC_SHOWANSWER, 0) != 0);
+                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_SHOWANSWER, 0) != 0);
         if (test.setup == Case::Answer) {
             EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
             EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));

@@ -33,22 +33,22 @@ VOID CALLBACK Inspect_Lesson(HWND, UINT, UINT_PTR timer, DWORD) {
     // Each option's check mark follows it, whether the menu or the toolbar switched it.
     const HMENU menu = GetMenu(lesson);
     const HWND toolbar = GetDlgItem(lesson, IDC_TOOLBAR);
-    EXPECT_FALSE(Checked(menu, IDC_DERIVED) || Checked(menu, IDC_SHOWANSWER));
-    SendMessageA(lesson, WM_COMMAND, IDC_DERIVED, 0);
-    EXPECT_TRUE(Checked(menu, IDC_DERIVED));
-    EXPECT_FALSE(Checked(menu, IDC_SHOWANSWER));
+    EXPECT_FALSE(Checked(menu, IDM_DERIVED) || Checked(menu, IDM_SHOWANSWER));
+    SendMessageA(lesson, WM_COMMAND, IDM_DERIVED, 0);
+    EXPECT_TRUE(Checked(menu, IDM_DERIVED));
+    EXPECT_FALSE(Checked(menu, IDM_SHOWANSWER));
     RECT item = {};
     SendMessageA(toolbar, TB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&item));
     SendMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(item.left + 4, item.top + 4));
     SendMessageA(toolbar, WM_LBUTTONUP, 0, MAKELPARAM(item.left + 4, item.top + 4));
-    EXPECT_TRUE(Checked(menu, IDC_SHOWANSWER));
+    EXPECT_TRUE(Checked(menu, IDM_SHOWANSWER));
     // A mark set by hand is put right by the next message the lesson handles.
-    CheckMenuItem(menu, IDC_DERIVED, MF_BYCOMMAND | MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_DERIVED, MF_BYCOMMAND | MF_UNCHECKED);
     SendMessageA(lesson, WM_NULL, 0, 0);
-    EXPECT_TRUE(Checked(menu, IDC_DERIVED));
-    SendMessageA(lesson, WM_COMMAND, IDC_DERIVED, 0);
-    SendMessageA(lesson, WM_COMMAND, IDC_SHOWANSWER, 0);
-    EXPECT_FALSE(Checked(menu, IDC_DERIVED) || Checked(menu, IDC_SHOWANSWER));
+    EXPECT_TRUE(Checked(menu, IDM_DERIVED));
+    SendMessageA(lesson, WM_COMMAND, IDM_DERIVED, 0);
+    SendMessageA(lesson, WM_COMMAND, IDM_SHOWANSWER, 0);
+    EXPECT_FALSE(Checked(menu, IDM_DERIVED) || Checked(menu, IDM_SHOWANSWER));
     PostMessageA(lesson, WM_COMMAND, IDCANCEL, 0);
 }
 

@@ -77,7 +77,7 @@ int Pictures(const std::string& out) {
         !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
         return Fail("no lesson window");
     }
-    lesson.Command(IDC_DETAILS);
+    lesson.Command(IDM_DETAILS);
     const HWND details = lesson.Wait_Dialog(lesson.window);
     if (!Save(details, out, "details.bmp") || !lesson.Close_Result(details) ||
         !Save_Result(lesson, true, out, "result-correct.bmp") ||
@@ -108,7 +108,7 @@ int Soak(int answers) {
             return Fail("no result window");
         }
         if (answer % 100 == 0) {
-            lesson.Command(IDC_DETAILS);
+            lesson.Command(IDM_DETAILS);
             if (!lesson.Close_Result(lesson.Wait_Dialog(lesson.window))) {
                 return Fail("no details window");
             }

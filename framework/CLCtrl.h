@@ -21,10 +21,10 @@ protected:
     void Subclass(HWND window, CLCtrl* object);
     void Unsubclass();
 
-    HWND window_ = nullptr;
+    HWND window_ = nullptr; // null until a derived class creates or attaches one
     HWND parent_ = nullptr;
     HWND subclassedWindow_ = nullptr;
-    HINSTANCE instance_ = nullptr;
+    HINSTANCE instance_ = nullptr; // where texts and images are loaded from
     bool subclassed_ = false;
-    WNDPROC previousProc_ = nullptr;
+    WNDPROC previousProc_ = nullptr; // derived classes pass messages on to it
 };

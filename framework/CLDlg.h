@@ -24,12 +24,12 @@ protected:
     // WM_CLOSE of every dialog: a modal one ends with the stored result.
     bool On_Close();
 
-    HWND dialog_ = nullptr;
+    HWND dialog_ = nullptr; // from WM_INITDIALOG; kept after the dialog is gone
     HWND owner_ = nullptr;
-    HINSTANCE instance_ = nullptr;
-    bool modal_ = false;
-    bool bound_ = false;
-    signed char result_ = 0;
+    HINSTANCE instance_ = nullptr; // holds the template
+    bool modal_ = false;           // set by Run_Modal: WM_CLOSE ends only a modal dialog
+    bool bound_ = false;           // in the dialog table, from WM_INITDIALOG to WM_DESTROY
+    signed char result_ = 0;       // given to EndDialog
     WORD templateId_ = 0;
 
 private:

@@ -9,7 +9,8 @@ export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No Mono or Gecko installers, no menu entries on the desktop (a caller may add more).
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 # The ANSI code page of a Japanese Windows (932).
 export LOCPATH=$TONARIUM_WINE_DIR/locale
 # bash itself cannot see LOCPATH and would warn; the programs it starts can.

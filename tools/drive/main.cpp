@@ -2,14 +2,20 @@
 //   tonarium_drive show <program> <picture.bmp> <seconds>
 //       starts the program in the current folder, waits for its lesson window,
 //       takes its picture and closes it as its close box does
+//   tonarium_drive use-synthesizer     points the MIDI mapper at the synthesizer's port
 //   tonarium_drive pictures <folder>   pictures of a fixed lesson's windows
 //   tonarium_drive bench <rounds>      start-up and response times against their floors
 //   tonarium_drive soak <answers>      what one long lesson holds, every 100 answers
+//   tonarium_drive startup <runs>      starts marked among Wine's traces of the lesson
 // Exit code 0 on success, 1 when something did not happen, 2 for a wrong command line.
 
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
 
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +56,46 @@ bool Leave(const Lesson& lesson) {
 bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, const char* name) {
     const HWND result = lesson.Answer(right);
     return Save(result, folder, name) && lesson.Close_Result(result);
+}
+
+// Points Wine's MIDI mapper at the synthesizer: the first MIDI output whose name
+// says synthesizer, or else the first that is not ALSA's "Midi Through" port,
+// which sounds nowhere.
+int Use_Synthesizer() {
+    int chosen = -1;
+    MIDIOUTCAPSA caps = {};
+    for (UINT device = 0; device < midiOutGetNumDevs(); ++device) {
+        if (midiOutGetDevCapsA(device, &caps, sizeof caps) != MMSYSERR_NOERROR) {
+            continue;
+        }
+        std::string name = caps.szPname;
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        if (name.find("synth") != std::string::npos ||
+            (chosen < 0 && name.find("midi through") == std::string::npos)) {
+            chosen = static_cast<int>(device);
+            if (name.find("synth") != std::string::npos) {
+                break;
+            }
+        }
+    }
+    HKEY key = nullptr;
+    const std::string instrument = "#" + std::to_string(chosen);
+    if (chosen < 0 ||
+        RegCreateKeyExA(HKEY_CURRENT_USER,
+                        "Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return Fail("no MIDI output to use");
+    }
+    const DWORD noScheme = 0;
+    RegSetValueExA(key, "UseScheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&noScheme),
+                   sizeof noScheme);
+    RegSetValueExA(key, "CurrentInstrument", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(instrument.c_str()),
+                   static_cast<DWORD>(instrument.size() + 1));
+    RegCloseKey(key);
+    midiOutGetDevCapsA(static_cast<UINT>(chosen), &caps, sizeof caps);
+    std::printf("%s\n", caps.szPname);
+    return 0;
 }
 
 int Show(const char* program, const char* picture, DWORD timeoutMs) {
@@ -194,6 +240,39 @@ bool Bench_Floor(const char* program, const char* mode, const char* name) {
     return floor.Wait_Exit(20000);
 }
 
+// One start of the lesson for the breakdown of start-up. The times of its steps
+// come from Wine's timestamped traces of the program (WINEDEBUG=+timestamp,...
+// inherited); the start and the window shown are written among them, stamped
+// with the same clock.
+bool Start_Marked() {
+    const auto mark = [](const char* what) {
+        const DWORD tick = GetTickCount();
+        std::fprintf(stderr, "%lu.%03lu:drive:%s\n", tick / 1000, tick % 1000, what);
+        std::fflush(stderr);
+    };
+    Folder folder("startup");
+    Lesson lesson;
+    if (!Install(folder.path)) {
+        return false;
+    }
+    mark("start");
+    if (!lesson.Start(folder.path)) {
+        return false;
+    }
+    Time_Window(lesson, &lesson.window);
+    mark("window");
+    return lesson.Wait_NoteOns(1) && Leave(lesson);
+}
+
+int Startup(int runs) {
+    for (int run = 0; run < runs; ++run) {
+        if (!Start_Marked()) {
+            return Fail("the lesson did not start");
+        }
+    }
+    return 0;
+}
+
 int Bench(int rounds) {
     // Alternating within a round: each program starts first in turn.
     for (int round = -1; round < rounds; ++round) {
@@ -232,16 +311,23 @@ int main(int argc, char** argv) {
     if (command == "show" && argc == 5) {
         return Show(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10) * 1000);
     }
+    if (command == "use-synthesizer" && argc == 2) {
+        return Use_Synthesizer();
+    }
     if (command == "pictures" && argc == 3) {
         return Pictures(argv[2]);
     }
     if (command == "soak" && argc == 3) {
         return Soak(std::atoi(argv[2]));
     }
+    if (command == "startup" && argc == 3) {
+        return Startup(std::atoi(argv[2]));
+    }
     if (command == "bench" && argc == 3) {
         return Bench(std::atoi(argv[2]));
     }
-    std::fprintf(stderr, "usage: tonarium_drive show <program> <picture.bmp> <seconds> | "
-                         "pictures <folder> | soak <answers> | bench <rounds>\n");
+    std::fprintf(stderr,
+                 "usage: tonarium_drive show <program> <picture.bmp> <seconds> | use-synthesizer | "
+                 "pictures <folder> | soak <answers> | bench <rounds> | startup <runs>\n");
     return 2;
 }

@@ -14,19 +14,16 @@
 
 namespace {
 
-const char* const kKeyNames[kNoteCount] = {"C",  "C#", "D",  "D#", "E",  "F",
-                                           "F#", "G",  "G#", "A",  "A#", "B"};
-
 bool Is_Natural(int midiNote) {
     static const std::set<int> naturals = {0, 2, 4, 5, 7, 9, 11};
     return naturals.count(midiNote % 12) != 0;
 }
 
-// Every note with the same label, or with its key name as the settings file gives it.
-NoteLabels Labels(const char* label = nullptr) {
+// Every note with the same label, as the settings file's reader gives them.
+NoteLabels Labels(const char* label = "ﾄﾞ") {
     NoteLabels labels = {};
-    for (int note = 0; note < kNoteCount; ++note) {
-        std::strncpy(labels.text[note], label != nullptr ? label : kKeyNames[note], kLabelSize - 1);
+    for (char* text : labels.text) {
+        std::strncpy(text, label, kLabelSize - 1);
     }
     return labels;
 }
@@ -81,33 +78,28 @@ TEST(Lesson, ContinuesTheStoredScore) {
 
 TEST(Lesson, ResultTextsNameTheAskedNotesLabel) {
     struct Row {
-        const char* label; // of every note; null: the key names
+        const char* label; // of every note
         bool showAnswer, right;
-        std::string expected; // "%s" stands for the asked note's key name
+        std::string expected;
     };
     const char* const longest = "ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞ"; // 29 bytes
     const Row rows[] = {
-        {nullptr, false, true, "正解"},
-        {nullptr, false, false, "不正解"},
-        {nullptr, true, true, "正解 (%s)"},
-        {nullptr, true, false, "不正解 (%s)"},
+        {"ﾄﾞ", false, true, "正解"},
+        {"ﾄﾞ", false, false, "不正解"},
+        {"ﾄﾞ", true, true, "正解 (ﾄﾞ)"},
         {"ソ表", true, false, "不正解 (ソ表)"},
         {longest, true, true, std::string("正解 (") + longest + ")"},
-        {"", true, true, "正解 ()"},
+        {"", true, false, "不正解 ()"},
     };
     for (const Row& row : rows) {
         CLLesson::Stored stored;
         stored.showAnswer = row.showAnswer;
         auto lesson = Started(stored, Labels(row.label));
         const int asked = Pending(*lesson);
-        std::string expected = row.expected;
-        if (expected.find("%s") != std::string::npos) {
-            expected.replace(expected.find("%s"), 2, kKeyNames[asked]);
-        }
-        EXPECT_EQ(expected, lesson->Answer(row.right ? asked : (asked + 5) % 12).text);
+        EXPECT_EQ(row.expected, lesson->Answer(row.right ? asked : (asked + 5) % 12).text);
         NoteRecord notes[kNoteCount];
         lesson->Copy_Notes(notes);
-        EXPECT_STREQ(row.label ? row.label : kKeyNames[asked], notes[asked].label);
+        EXPECT_STREQ(row.label, notes[asked].label);
     }
 }
 

@@ -1,8 +1,7 @@
 // The real tonarium.exe over several runs in one folder, as a user meets it:
 // driven through its windows, heard through the MIDI recorder, and its
 // settings file checked after every run against the driver's own tally.
-#include "res/resource.h"
-#include "tools/drive/Drive.h"
+#include "tests/win/Outside.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <vector>
 
 using namespace drive;
+using namespace outside;
 
 namespace {
 
@@ -71,8 +71,8 @@ protected:
     void Expect_Status() const {
         const int answered = tally_.totalQuestions - 1;
         const long long accuracy = answered > 0 ? tally_.totalCorrect * 100LL / answered : 0;
-        EXPECT_EQ("問題 " + std::to_string(tally_.totalQuestions), lesson_.Status(0));
-        EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", lesson_.Status(1));
+        EXPECT_EQ("問題 " + std::to_string(tally_.totalQuestions), Status(lesson_, 0));
+        EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", Status(lesson_, 1));
     }
 
     // The toolbar's buttons show the options pressed, as the menu's check marks do.
@@ -112,18 +112,12 @@ protected:
     // The way a toolbar button is clicked: the control turns it into a command.
     void Click_Toolbar(WORD command) {
         const int index = command == IDM_LISTEN ? 1 : command == IDM_DERIVED ? 3 : 4;
-        const RECT item = lesson_.Item_Rect(lesson_.Item(IDC_TOOLBAR), index);
+        const RECT item = Remote<RECT>(lesson_, lesson_.Item(IDC_TOOLBAR), TB_GETITEMRECT, index);
         const LPARAM centre =
             MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
         PostMessageA(lesson_.Item(IDC_TOOLBAR), WM_LBUTTONDOWN, MK_LBUTTON, centre);
         PostMessageA(lesson_.Item(IDC_TOOLBAR), WM_LBUTTONUP, 0, centre);
-        Sync();
-    }
-
-    // Returns once the lesson has handled everything posted to it.
-    void Sync() const {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(lesson_.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer);
+        lesson_.Sync();
     }
 
     void Toggle(WORD command, bool byToolbar) {
@@ -131,7 +125,7 @@ protected:
             Click_Toolbar(command);
         } else {
             lesson_.Command(command);
-            Sync();
+            lesson_.Sync();
         }
         bool& option = command == IDM_DERIVED ? tally_.derived : tally_.showAnswer;
         option = !option;
@@ -158,7 +152,7 @@ protected:
             PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         EXPECT_TRUE(Wait_Until([&] { return !IsWindow(window); })) << caption;
-        Sync();
+        lesson_.Sync();
         Expect_Status();
     }
 
@@ -169,17 +163,17 @@ protected:
         const HWND toolbar = lesson_.Item(IDC_TOOLBAR);
         const Picture parts = Capture(bar);
         PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDM_DERIVED, MF_HILITE), 0);
-        Sync();
+        lesson_.Sync();
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no menu help";
         const Picture derivedHelp = Capture(bar);
         PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(IDM_LISTEN, MF_HILITE), 0);
-        Sync();
+        lesson_.Sync();
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != derivedHelp; }, 2000))
             << "each command has a help text of its own";
         const Picture listenHelp = Capture(bar);
         PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closes
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "menu help stays";
-        const RECT item = lesson_.Item_Rect(toolbar, 1);
+        const RECT item = Remote<RECT>(lesson_, toolbar, TB_GETITEMRECT, 1);
         POINT centre = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
         ClientToScreen(toolbar, &centre);
         SetCursorPos(centre.x, centre.y);
@@ -347,7 +341,7 @@ TEST_F(EndToEnd, OptionsGoOffByTheOtherRouteAndResetStartsAgain) {
     int pending = -1;
     const int heard = lesson_.Note_Ons(&pending);
     lesson_.Command(IDM_RESET);
-    Sync();
+    lesson_.Sync();
     for (int note = 0; note < 12; ++note) {
         tally_.correct[note] = tally_.asked[note] = 0;
     }

@@ -1,7 +1,6 @@
 // Settings files and places that a user or an accident may give the program:
 // the real tonarium.exe must run, show what it read, and write only what it owns.
-#include "res/resource.h"
-#include "tools/drive/Drive.h"
+#include "tests/win/Outside.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <string>
 
 using namespace drive;
+using namespace outside;
 
 namespace {
 
@@ -102,14 +102,14 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
             captions += "|" + Text_Of(lesson.Button(note));
         }
         EXPECT_EQ(test.captions, captions);
-        EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+        EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
         const HWND toolbar = lesson.Item(IDC_TOOLBAR);
         EXPECT_EQ(test.optionsOn, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_DERIVED, 0) != 0);
         EXPECT_EQ(test.optionsOn,
                   SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_SHOWANSWER, 0) != 0);
         if (test.setup == Case::Answer) {
             EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
-            EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+            EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
         }
         lesson.Command(IDCANCEL);
         DWORD exitCode = 1;

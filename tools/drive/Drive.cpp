@@ -15,7 +15,6 @@ namespace {
 
 // A MIDI file with one track that holds only its end marker.
 const char kMinimalMidiFile[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0";
-constexpr SIZE_T kRemoteBytes = 512;
 
 // Wine 8 implements neither GetGuiResources nor GetProcessHandleCount. It
 // keeps each process's GDI handles in a table that the process's PEB points
@@ -169,9 +168,6 @@ Program::~Program() {
     if (info.hProcess == nullptr) {
         return;
     }
-    if (remote_ != nullptr) {
-        VirtualFreeEx(info.hProcess, remote_, 0, MEM_RELEASE);
-    }
     if (!Wait_Exit(0)) {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, 10000);
@@ -194,10 +190,6 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
     const bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                         nullptr, folder.c_str(), &startup, &info) != FALSE;
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
-    if (started) {
-        remote_ = VirtualAllocEx(info.hProcess, nullptr, kRemoteBytes, MEM_COMMIT | MEM_RESERVE,
-                                 PAGE_READWRITE);
-    }
     return started;
 }
 
@@ -229,31 +221,6 @@ bool Program::Wait_Exit(DWORD timeoutMs, DWORD* exitCode) const {
     return true;
 }
 
-bool Program::Remote(HWND window, UINT message, WPARAM wParam, void* answer, SIZE_T size) const {
-    const std::vector<char> zeros(kRemoteBytes, 0);
-    DWORD_PTR result = 0;
-    return remote_ != nullptr &&
-           WriteProcessMemory(info.hProcess, remote_, zeros.data(), kRemoteBytes, nullptr) &&
-           SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(remote_),
-                               SMTO_ABORTIFHUNG, 10000, &result) &&
-           ReadProcessMemory(info.hProcess, remote_, answer, size, nullptr);
-}
-
-std::string Program::Status_Text(HWND statusBar, int part) const {
-    // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: read a fixed span.
-    char text[kRemoteBytes] = {};
-    if (!Remote(statusBar, SB_GETTEXTA, static_cast<WPARAM>(part), text, sizeof text - 1)) {
-        return "<no answer>";
-    }
-    return text;
-}
-
-RECT Program::Item_Rect(HWND toolbar, int index) const {
-    RECT rect = {};
-    Remote(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(index), &rect, sizeof rect);
-    return rect;
-}
-
 Resources Program::Sample() const {
     Resources figures;
     SetLastError(ERROR_SUCCESS);
@@ -279,10 +246,6 @@ bool Lesson::Open(const std::string& folder, bool recording, const std::string& 
 
 HWND Lesson::Button(int noteIndex) const {
     return Item(kNoteButtons[noteIndex]);
-}
-
-std::string Lesson::Status(int part) const {
-    return Status_Text(Item(IDC_STATUSBAR), part);
 }
 
 int Lesson::Note_Ons(int* lastNote) const {
@@ -315,30 +278,18 @@ HWND Lesson::Answer(bool right) const {
 
 bool Lesson::Close_Result(HWND result) const {
     Click(GetDlgItem(result, IDOK));
-    DWORD_PTR answer = 0;
-    // The lesson answers a message only once it is back in its loop, so the
-    // next question has been asked by then.
-    return Wait_Until([&] { return !IsWindow(result); }) &&
-           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer);
+    // The next question has been asked once the lesson is back in its loop.
+    return Wait_Until([&] { return !IsWindow(result); }) && Sync();
 }
 
-std::string Text_Of(HWND window) {
-    char text[1024] = {};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, 10000, &length)) {
-        return "<no answer>";
-    }
-    return text;
+bool Lesson::Sync() const {
+    DWORD_PTR answer = 0;
+    // Answered only once the lesson has handled everything before it.
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
 }
 
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
-}
-
-void Press_Key(HWND window, WPARAM key) {
-    PostMessageA(window, WM_KEYDOWN, key, 1);
-    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
 Picture Capture(HWND window) {

@@ -85,18 +85,11 @@ public:
     HWND Wait_Dialog(HWND owner, DWORD timeoutMs = 10000) const;
     bool Wait_Exit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
     std::vector<MidiEvent> Midi() const { return Read_MidiLog(log); }
-    // Messages whose answer the system does not carry across processes.
-    std::string Status_Text(HWND statusBar, int part) const;
-    RECT Item_Rect(HWND toolbar, int index) const;
     Resources Sample() const;
 
     std::string log;
     double startMs = 0;
     PROCESS_INFORMATION info = {};
-
-private:
-    bool Remote(HWND window, UINT message, WPARAM wParam, void* answer, SIZE_T size) const;
-    void* remote_ = nullptr;
 };
 
 // The note buttons' control ids in note-index order, C to B.
@@ -111,7 +104,6 @@ public:
               const std::string& exe = "tonarium.exe");
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
-    std::string Status(int part) const;
     void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
     // How many note-ons were heard; lastNote gets the MIDI note of the last.
     int Note_Ons(int* lastNote = nullptr) const;
@@ -123,14 +115,13 @@ public:
     // Closes a window the lesson window owns with its OK button and waits
     // until the next question has been asked.
     bool Close_Result(HWND result) const;
+    // Returns once the lesson has handled everything sent or posted to it.
+    bool Sync() const;
 
     HWND window = nullptr;
 };
 
-std::string Text_Of(HWND window);
 void Click(HWND button);
-// A key as the keyboard sends it to the focused control.
-void Press_Key(HWND window, WPARAM key);
 
 // What the screen shows in a window's rectangle: rows from the top, three
 // bytes a pixel (blue, green, red).

@@ -108,15 +108,26 @@ protected:
         return asked;
     }
 
-    // The way a toolbar button is clicked: the control turns it into a command.
+    // Puts the mouse cursor on a toolbar button, as a user does; returns the
+    // button's centre in the toolbar's coordinates.
+    LPARAM Point_AtButton(int index) const {
+        const HWND toolbar = lesson_.Item(IDC_TOOLBAR);
+        const RECT item = Remote<RECT>(lesson_, toolbar, TB_GETITEMRECT, index);
+        POINT point = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+        const LPARAM centre = MAKELPARAM(point.x, point.y);
+        ClientToScreen(toolbar, &point);
+        SetCursorPos(point.x, point.y);
+        return centre;
+    }
+
+    // A click with the mouse on a toolbar button, which the control turns into a command.
     void Click_Toolbar(WORD command) {
-        const int index = command == IDM_LISTEN ? 1 : command == IDM_DERIVED ? 3 : 4;
-        const RECT item = Remote<RECT>(lesson_, lesson_.Item(IDC_TOOLBAR), TB_GETITEMRECT, index);
-        const LPARAM centre =
-            MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-        PostMessageA(lesson_.Item(IDC_TOOLBAR), WM_LBUTTONDOWN, MK_LBUTTON, centre);
-        PostMessageA(lesson_.Item(IDC_TOOLBAR), WM_LBUTTONUP, 0, centre);
-        lesson_.Sync();
+        Point_AtButton(command == IDM_DERIVED ? 3 : 4);
+        INPUT click[2] = {};
+        click[0].type = click[1].type = INPUT_MOUSE;
+        click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, click, sizeof(INPUT));
     }
 
     void Toggle(WORD command, bool byToolbar) {
@@ -124,10 +135,16 @@ protected:
             Click_Toolbar(command);
         } else {
             lesson_.Command(command);
-            lesson_.Sync();
         }
         bool& option = command == IDM_DERIVED ? tally_.derived : tally_.showAnswer;
         option = !option;
+        // The mouse's click arrives in its own time.
+        EXPECT_TRUE(Wait_Until([&] {
+            return (SendMessageA(lesson_.Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0) ==
+                   option;
+        }));
+        SetCursorPos(0, 0); // away from the toolbar, so that no hover help stays
+        lesson_.Sync();
         Expect_Toolbar();
     }
 
@@ -166,11 +183,7 @@ protected:
         const Picture listenHelp = Capture(bar);
         PostMessageA(lesson_.window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closes
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "menu help stays";
-        const RECT item = Remote<RECT>(lesson_, toolbar, TB_GETITEMRECT, 1);
-        POINT centre = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-        ClientToScreen(toolbar, &centre);
-        SetCursorPos(centre.x, centre.y);
-        PostMessageA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(item.left + 3, item.top + 3));
+        PostMessageA(toolbar, WM_MOUSEMOVE, 0, Point_AtButton(1));
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == listenHelp; }, 2000))
             << "no hover help";
         SetCursorPos(0, 0);

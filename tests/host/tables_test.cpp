@@ -50,6 +50,7 @@ TEST(ChartGeometry, BarsFollowTheShareOfCorrectAnswers) {
         {19, 90, 0, 1, 1, {11, 2, 16, 69}}, // odd columns hold 5-pixel bars
         {18, 90, 5, 0, 0, {}},
         {18, 90, 5, 0, 7, {}},
+        {18, 90, 5, 3, 0, {}}, // an edited file's counts
         {18, 90, 5, 3, -1, {}},
         {18, 90, 5, -1, 3, {}},
         {18, 90, 5, 1, INT32_MAX, {}},

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
 #include <string>
 
 namespace outside {
@@ -45,6 +46,32 @@ inline std::string Status(const drive::Lesson& lesson, int part) {
     } text = Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part);
     text.bytes[sizeof text.bytes - 1] = '\0';
     return text.bytes;
+}
+
+// The tool tip a toolbar button shows, asked of the toolbar's tool-tip control
+// (Wine shows no tool tip without a window manager).
+inline std::string Tool_Tip(const drive::Lesson& lesson, int index) {
+    struct Query {
+        TTTOOLINFOA tool;
+        char text[256];
+    } query = {};
+    const HANDLE process = lesson.info.hProcess;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof query, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    query.tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    query.tool.hwnd = lesson.Item(IDC_TOOLBAR);
+    query.tool.uId = static_cast<UINT_PTR>(index);
+    query.tool.lpszText = remote + offsetof(Query, text);
+    const HWND tips = reinterpret_cast<HWND>(SendMessageA(query.tool.hwnd, TB_GETTOOLTIPS, 0, 0));
+    DWORD_PTR result = 0;
+    if (remote != nullptr && WriteProcessMemory(process, remote, &query, sizeof query, nullptr) &&
+        SendMessageTimeoutA(tips, TTM_GETTEXTA, sizeof query.text, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, 10000, &result)) {
+        ReadProcessMemory(process, remote, &query, sizeof query, nullptr);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    query.text[sizeof query.text - 1] = '\0';
+    return query.text;
 }
 
 // A key as the keyboard sends it to the focused control.

@@ -186,6 +186,9 @@ protected:
         PostMessageA(toolbar, WM_MOUSEMOVE, 0, Point_AtButton(1));
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == listenHelp; }, 2000))
             << "no hover help";
+        // The tool tips are the menu's texts without their mnemonics.
+        EXPECT_EQ("音を聞く|派生音|正解を表示",
+                  Tool_Tip(lesson_, 1) + "|" + Tool_Tip(lesson_, 3) + "|" + Tool_Tip(lesson_, 4));
         SetCursorPos(0, 0);
         EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "hover help stays";
     }

@@ -123,6 +123,12 @@ int Pictures(const std::string& out) {
         !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
         return Fail("no lesson window");
     }
+    // A highlighted menu item's help text over the status bar.
+    PostMessageA(lesson.window, WM_MENUSELECT, MAKEWPARAM(IDM_LISTEN, MF_HILITE), 0);
+    if (!lesson.Sync() || !Save(lesson.Item(IDC_STATUSBAR), out, "status-help.bmp")) {
+        return Fail("no help text");
+    }
+    PostMessageA(lesson.window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closes
     lesson.Command(IDM_DETAILS);
     const HWND details = lesson.Wait_Dialog(lesson.window);
     if (!Save(details, out, "details.bmp") || !lesson.Close_Result(details) ||

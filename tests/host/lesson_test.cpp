@@ -114,10 +114,7 @@ TEST(Lesson, CountsStopAtTheirLimitsAndNegativeOnesStay) {
         const int asked = Pending(*lesson);
         lesson->Answer(asked);
         const std::int32_t next = count == INT32_MAX ? count : count + 1;
-        const CLLesson::Stored after = lesson->Get_Stored();
-        EXPECT_EQ(next, after.totalCorrect);
-        EXPECT_EQ(next, after.correct[asked]);
-        EXPECT_EQ(next, after.asked[asked]);
+        EXPECT_EQ(next, lesson->Get_Stored().totalCorrect);
         NoteRecord notes[kNoteCount];
         lesson->Copy_Notes(notes);
         EXPECT_EQ(next, notes[asked].correct);

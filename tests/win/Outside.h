@@ -21,58 +21,87 @@ inline std::string Text_Of(HWND window) {
     return text;
 }
 
-// The answer to a message whose pointer the system does not carry across
-// processes, written by the program into a buffer in its own memory.
-template <typename Answer>
-Answer Remote(const drive::Program& program, HWND window, UINT message, WPARAM wParam) {
-    Answer answer = {};
-    void* buffer = VirtualAllocEx(program.info.hProcess, nullptr, sizeof answer,
-                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); // zero-filled
+// A message whose pointer the system does not carry across processes: the
+// question is written into a buffer in the program's memory (prepare() points
+// it into that buffer where it needs to), and the program writes its answer there.
+template <typename Data, typename Prepare>
+Data Remote(const drive::Program& program, HWND window, UINT message, WPARAM wParam,
+            Prepare prepare) {
+    Data data = {};
+    const HANDLE process = program.info.hProcess;
+    char* buffer = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof data, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    prepare(data, buffer);
     DWORD_PTR result = 0;
-    if (buffer != nullptr &&
+    if (buffer != nullptr && WriteProcessMemory(process, buffer, &data, sizeof data, nullptr) &&
         SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(buffer),
                             SMTO_ABORTIFHUNG, 10000, &result)) {
-        ReadProcessMemory(program.info.hProcess, buffer, &answer, sizeof answer, nullptr);
+        ReadProcessMemory(process, buffer, &data, sizeof data, nullptr);
     }
-    VirtualFreeEx(program.info.hProcess, buffer, 0, MEM_RELEASE);
-    return answer;
+    VirtualFreeEx(process, buffer, 0, MEM_RELEASE);
+    return data;
 }
+
+template <typename Data>
+Data Remote(const drive::Program& program, HWND window, UINT message, WPARAM wParam) {
+    return Remote<Data>(program, window, message, wParam, [](Data&, char*) {});
+}
+
+// Room for a text, after a tool tip's question where one is asked.
+struct Text {
+    TTTOOLINFOA tool;
+    char text[512];
+};
 
 // A part of the status bar. Wine's SB_GETTEXTLENGTHA counts characters, not
 // bytes, so a fixed span is read.
 inline std::string Status(const drive::Lesson& lesson, int part) {
-    struct Text {
-        char bytes[512];
-    } text = Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part);
-    text.bytes[sizeof text.bytes - 1] = '\0';
-    return text.bytes;
+    // The bar writes the text from the start of the buffer.
+    const Text answer =
+        Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part, [](Text&, char*) {});
+    return std::string(reinterpret_cast<const char*>(&answer), sizeof answer).c_str();
 }
 
-// The tool tip a toolbar button shows, asked of the toolbar's tool-tip control
+// The tool tip of a toolbar button, asked of the toolbar's tool-tip control
 // (Wine shows no tool tip without a window manager).
 inline std::string Tool_Tip(const drive::Lesson& lesson, int index) {
-    struct Query {
-        TTTOOLINFOA tool;
-        char text[256];
-    } query = {};
-    const HANDLE process = lesson.info.hProcess;
-    char* remote = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, sizeof query, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    query.tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    query.tool.hwnd = lesson.Item(IDC_TOOLBAR);
-    query.tool.uId = static_cast<UINT_PTR>(index);
-    query.tool.lpszText = remote + offsetof(Query, text);
-    const HWND tips = reinterpret_cast<HWND>(SendMessageA(query.tool.hwnd, TB_GETTOOLTIPS, 0, 0));
-    DWORD_PTR result = 0;
-    if (remote != nullptr && WriteProcessMemory(process, remote, &query, sizeof query, nullptr) &&
-        SendMessageTimeoutA(tips, TTM_GETTEXTA, sizeof query.text, reinterpret_cast<LPARAM>(remote),
-                            SMTO_ABORTIFHUNG, 10000, &result)) {
-        ReadProcessMemory(process, remote, &query, sizeof query, nullptr);
-    }
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    query.text[sizeof query.text - 1] = '\0';
-    return query.text;
+    const HWND toolbar = lesson.Item(IDC_TOOLBAR);
+    const HWND tips = reinterpret_cast<HWND>(SendMessageA(toolbar, TB_GETTOOLTIPS, 0, 0));
+    const Text answer = Remote<Text>(lesson, tips, TTM_GETTEXTA, 511, [&](Text& query, char* at) {
+        query.tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        query.tool.hwnd = toolbar;
+        query.tool.uId = static_cast<UINT_PTR>(index);
+        query.tool.lpszText = at + offsetof(Text, text);
+    });
+    return std::string(answer.text, sizeof answer.text).c_str();
 }
+
+// A driver's count of every answer, and what the settings file must hold.
+struct Tally {
+    int correct[12] = {};
+    int asked[12] = {};
+    int totalCorrect = 0;
+    int totalQuestions = 0; // counting the pending question
+    bool derived = false;
+    bool showAnswer = false;
+    std::string labels[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    // Lines of the user's own; ソ and 表 end in the byte of a backslash.
+    std::string userData, userSection;
+
+    std::string Settings_File() const {
+        std::string file = "[data]\r\n" + userData + "derivation=" + (derived ? "1" : "0") +
+                           "\r\nanswer=" + (showAnswer ? "1" : "0") +
+                           "\r\nnum_answer=" + std::to_string(totalCorrect) +
+                           "\r\nnum_question=" + std::to_string(totalQuestions) + "\r\n";
+        for (const int* counts : {correct, asked}) {
+            file += counts == correct ? "[a]\r\n" : "[q]\r\n";
+            for (int note = 0; note < 12; ++note) {
+                file += std::to_string(note) + "=" + std::to_string(counts[note]) + "\r\n";
+            }
+        }
+        return file + userSection;
+    }
+};
 
 // A key as the keyboard sends it to the focused control.
 inline void Press_Key(HWND window, WPARAM key) {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace drive;
@@ -13,17 +14,14 @@ using namespace outside;
 namespace {
 
 // A whole settings file as the program writes it, every count the same.
-std::string Settings(int options, const char* correct, const char* questions, const char* count) {
-    std::string file = "[data]\r\nderivation=" + std::to_string(options) +
-                       "\r\nanswer=" + std::to_string(options) + "\r\nnum_answer=" + correct +
-                       "\r\nnum_question=" + questions + "\r\n";
-    for (const char* section : {"[a]\r\n", "[q]\r\n"}) {
-        file += section;
-        for (int note = 0; note < 12; ++note) {
-            file += std::to_string(note) + "=" + count + "\r\n";
-        }
-    }
-    return file;
+std::string Settings(bool options, int correct, int questions, int count) {
+    Tally tally;
+    tally.derived = tally.showAnswer = options;
+    tally.totalCorrect = correct;
+    tally.totalQuestions = questions;
+    std::fill_n(tally.correct, 12, count);
+    std::fill_n(tally.asked, 12, count);
+    return tally.Settings_File();
 }
 
 struct Case {
@@ -37,7 +35,7 @@ struct Case {
     enum { Plain, Answer, Locked, Folder } setup;
 };
 
-const char kMax[] = "2147483647";
+const int kMax = 2147483647;
 
 TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     Folder root("hostile");
@@ -51,24 +49,24 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     const Case cases[] = {
         {"labels are cut on character boundaries; an empty one stays", labels, "tonarium.exe",
          "ドレミファソラシドレミファソ|ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞ|ab表示表示表示表示表示表示表|",
-         "問題 1|正解率 0％", false, labels + Settings(0, "0", "1", "0").substr(8), Case::Plain},
-        {"negative counts are taken as they are", Settings(0, "-7", "-5", "-2"), "tonarium.exe",
-         keys, "問題 -4|正解率 0％", false, Settings(0, "-7", "-4", "-2"), Case::Plain},
-        {"the accuracy leaves 32 bits", Settings(0, kMax, "2", "0"), "tonarium.exe", keys,
-         "問題 2|正解率 2147483647％", false, Settings(0, kMax, "2", "0"), Case::Plain},
+         "問題 1|正解率 0％", false, labels + Settings(0, 0, 1, 0).substr(8), Case::Plain},
+        {"negative counts are taken as they are", Settings(0, -7, -5, -2), "tonarium.exe", keys,
+         "問題 -4|正解率 0％", false, Settings(0, -7, -4, -2), Case::Plain},
+        {"the accuracy leaves 32 bits", Settings(0, kMax, 2, 0), "tonarium.exe", keys,
+         "問題 2|正解率 2147483647％", false, Settings(0, kMax, 2, 0), Case::Plain},
         {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), "tonarium.exe", keys,
          "問題 2147483647|正解率 100％", false, Settings(0, kMax, kMax, kMax), Case::Answer},
         {"any number but 0 is on, written back as 1", "[data]\r\nderivation=2\r\nanswer=-1\r\n",
-         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, "0", "1", "0"), Case::Plain},
+         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, 0, 1, 0), Case::Plain},
         {"a file that others keep from writing stays", "[data]\r\nnum_question=4\r\n",
          "tonarium.exe", keys, "問題 4|正解率 0％", false, "[data]\r\nnum_question=4\r\n",
          Case::Locked},
         {"a folder where the file should be", "", "tonarium.exe", keys, "問題 1|正解率 0％", false,
          "", Case::Folder},
         {"a program without an extension", "", "tonarium", keys, "問題 1|正解率 0％", false,
-         Settings(0, "0", "1", "0"), Case::Plain},
+         Settings(0, 0, 1, 0), Case::Plain},
         {"a path of 259 bytes", "", deep + "\\t.exe", keys, "問題 1|正解率 0％", false,
-         Settings(0, "0", "1", "0"), Case::Plain},
+         Settings(0, 0, 1, 0), Case::Plain},
         {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
          "問題 1|正解率 0％", false, "", Case::Plain},
     };
@@ -95,8 +93,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
                                 : CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, 0, nullptr);
         Lesson lesson;
-        ASSERT_TRUE(lesson.Start(place, exe, false)) << GetLastError();
-        ASSERT_NE(nullptr, lesson.window = lesson.Wait_Dialog(nullptr, 30000));
+        ASSERT_TRUE(lesson.Open(place, false, exe)) << GetLastError();
         std::string captions = Text_Of(lesson.Button(0));
         for (int note : {2, 4, 5}) {
             captions += "|" + Text_Of(lesson.Button(note));

@@ -103,6 +103,7 @@ TEST(TextEqual, FoldsTheCaseOfAsciiLettersOnly) {
         {"[", "{", false, false}, // 32 apart, no letters
         {"@", "`", false, false},
         {"\x81", "\xA1", false, false},
+        {"Z", "z", false, true}, // either way round
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.equal, TextEqual(row.a, row.b, row.exact))

@@ -232,6 +232,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     tally_.userSection = "[user]\r\nname=山田 太郎\r\nlevel=3\r\n";
     ASSERT_TRUE(Write_File(Settings_Path(), tally_.Settings_File()));
     Open(true);
+    // The lesson holds its media file open, so no other program may write it meanwhile.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_->File("data.mid").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
     Toggle(IDM_DERIVED, true);
     Toggle(IDM_SHOWANSWER, false);
 

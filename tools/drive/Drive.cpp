@@ -248,6 +248,11 @@ HWND Lesson::Button(int noteIndex) const {
     return Item(kNoteButtons[noteIndex]);
 }
 
+bool Program::Device_Closed() const {
+    const std::vector<MidiEvent> events = Midi();
+    return !events.empty() && events.back().kind == "close";
+}
+
 int Lesson::Note_Ons(int* lastNote) const {
     int count = 0;
     for (const MidiEvent& event : Midi()) {

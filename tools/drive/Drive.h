@@ -85,6 +85,8 @@ public:
     HWND Wait_Dialog(HWND owner, DWORD timeoutMs = 10000) const;
     bool Wait_Exit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
     std::vector<MidiEvent> Midi() const { return Read_MidiLog(log); }
+    // The MIDI device was opened and is closed again: no note sounds.
+    bool Device_Closed() const;
     Resources Sample() const;
 
     std::string log;

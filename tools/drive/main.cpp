@@ -165,7 +165,7 @@ int Soak(int answers) {
                 return Fail("no details window");
             }
             // Sampled once the note has ended and the device is closed.
-            Wait_Until([&] { return lesson.Midi().back().kind == "close"; }, 3000);
+            Wait_Until([&] { return lesson.Device_Closed(); }, 3000);
             const Resources held = lesson.Sample();
             std::printf("%d %lld %lld\n", answer, held.gdiObjects, held.handles);
             std::fflush(stdout);

@@ -25,7 +25,7 @@ if(NOT WIN32)
     add_executable(host_tests tests/host/lesson_test.cpp tests/host/tables_test.cpp)
     target_link_libraries(host_tests PRIVATE tonarium_core GTest::gtest_main)
     include(GoogleTest)
-    gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30)
+    gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120)
     # The committed images are made from their text pictures.
     find_package(Python3 COMPONENTS Interpreter)
     if(Python3_FOUND)
@@ -47,3 +47,5 @@ target_sources(inside_test PRIVATE $<TARGET_OBJECTS:tonarium_res>)
 target_link_libraries(inside_test PRIVATE tonarium_win)
 add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
     ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)
+# Each takes seconds; a program that hangs must not hold the run for long.
+set_tests_properties(e2e_test hostile_test inside_test pictures PROPERTIES TIMEOUT 180)

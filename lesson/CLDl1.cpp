@@ -43,8 +43,8 @@ SIZE Measure_InControlFont(HWND control, const char* text) {
     SIZE size = {0, 0};
     const HDC dc = GetDC(control);
     {
-        const FontSelection font(dc,
-                                 reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        const FontSelection selection(
+            dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
         GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
     }
     ReleaseDC(control, dc);

@@ -44,12 +44,13 @@ bool MakeSettingsPath(const char* modulePath, char* out, std::size_t outSize) {
     const std::size_t kept =
         dot != nullptr ? static_cast<std::size_t>(dot - modulePath) + 1 : length;
     const char* suffix = dot != nullptr ? "ini" : ".ini";
-    if (kept + std::strlen(suffix) >= outSize) {
+    const std::size_t suffixLength = std::strlen(suffix);
+    if (kept + suffixLength >= outSize) {
         out[0] = '\0';
         return false;
     }
-    std::memmove(out, modulePath, kept);
-    std::memcpy(out + kept, suffix, std::strlen(suffix) + 1);
+    std::memcpy(out, modulePath, kept);
+    std::memcpy(out + kept, suffix, suffixLength + 1);
     return true;
 }
 

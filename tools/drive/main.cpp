@@ -62,7 +62,8 @@ bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, co
 // says synthesizer, or else the first that is not ALSA's "Midi Through" port,
 // which sounds nowhere.
 int Use_Synthesizer() {
-    int chosen = -1;
+    int synthesizer = -1;
+    int other = -1;
     MIDIOUTCAPSA caps = {};
     for (UINT device = 0; device < midiOutGetNumDevs(); ++device) {
         if (midiOutGetDevCapsA(device, &caps, sizeof caps) != MMSYSERR_NOERROR) {
@@ -70,14 +71,14 @@ int Use_Synthesizer() {
         }
         std::string name = caps.szPname;
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        if (name.find("synth") != std::string::npos ||
-            (chosen < 0 && name.find("midi through") == std::string::npos)) {
-            chosen = static_cast<int>(device);
-            if (name.find("synth") != std::string::npos) {
-                break;
-            }
+        if (synthesizer < 0 && name.find("synth") != std::string::npos) {
+            synthesizer = static_cast<int>(device);
+        }
+        if (other < 0 && name.find("midi through") == std::string::npos) {
+            other = static_cast<int>(device);
         }
     }
+    const int chosen = synthesizer >= 0 ? synthesizer : other;
     HKEY key = nullptr;
     const std::string instrument = "#" + std::to_string(chosen);
     if (chosen < 0 ||

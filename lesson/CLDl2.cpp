@@ -242,13 +242,19 @@ void CLDl2::Answer(int noteIndex) {
     Ask_NextQuestion();
 }
 
-// The buttons are disabled only while the note is being started.
+// The buttons are disabled only while the note is being started. Disabling the
+// focused one leaves the window without keyboard focus, and Escape, Tab and the
+// arrow keys with nothing to act on: the focus is given back.
 void CLDl2::Ask_NextQuestion() {
+    const HWND focus = GetFocus();
     int midiNote = lesson_.Next_Question();
     Show_QuestionNumber();
     Set_NoteButtons(false);
     player_.Play_Note(midiNote);
     Set_NoteButtons(true);
+    if (focus != nullptr) {
+        SetFocus(focus);
+    }
 }
 
 void CLDl2::Listen_Again() {

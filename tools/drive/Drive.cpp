@@ -62,6 +62,14 @@ long long Duplicable_Handles(HANDLE process) {
     return count;
 }
 
+void Send_Key(WORD key, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
 } // namespace
 
 double Now_Ms() {
@@ -178,7 +186,8 @@ Program::~Program() {
 
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
                     const std::string& arguments) {
-    log = folder + "\\midi.log";
+    static int programs = 0;
+    log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the log's path.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
     // Named in full, so that a program without an extension is not taken for a ".exe".
@@ -248,26 +257,37 @@ HWND Lesson::Button(int noteIndex) const {
     return Item(kNoteButtons[noteIndex]);
 }
 
+void Lesson::Menu(char menu, WORD item) const {
+    SetForegroundWindow(window);
+    Send_Key(VK_MENU, 0);
+    Tap_Key(static_cast<WORD>(menu));
+    Send_Key(VK_MENU, KEYEVENTF_KEYUP);
+    if (item != 0) {
+        Tap_Key(item);
+    }
+}
+
+bool Lesson::Pressed(WORD command) const {
+    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
+}
+
 bool Program::Device_Closed() const {
     const std::vector<MidiEvent> events = Midi();
     return !events.empty() && events.back().kind == "close";
 }
 
-int Lesson::Note_Ons(int* lastNote) const {
-    int count = 0;
+std::vector<int> Lesson::Heard() const {
+    std::vector<int> notes;
     for (const MidiEvent& event : Midi()) {
         if (event.Note_On()) {
-            ++count;
-            if (lastNote != nullptr) {
-                *lastNote = event.Note();
-            }
+            notes.push_back(event.Note());
         }
     }
-    return count;
+    return notes;
 }
 
 bool Lesson::Wait_NoteOns(int count, DWORD timeoutMs) const {
-    return Wait_Until([&] { return Note_Ons() >= count; }, timeoutMs);
+    return Wait_Until([&] { return Heard().size() >= static_cast<size_t>(count); }, timeoutMs);
 }
 
 HWND Lesson::Press(int noteIndex) const {
@@ -276,8 +296,8 @@ HWND Lesson::Press(int noteIndex) const {
 }
 
 HWND Lesson::Answer(bool right) const {
-    int note = 0;
-    Note_Ons(&note);
+    const std::vector<int> heard = Heard();
+    const int note = heard.empty() ? 0 : heard.back();
     return Press((note + (right ? 0 : 1)) % 12);
 }
 
@@ -293,8 +313,23 @@ bool Lesson::Sync() const {
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
 }
 
+bool Lesson::Ended() const {
+    DWORD exitCode = 1;
+    return Wait_Exit(20000, &exitCode) && exitCode == 0;
+}
+
+bool Lesson::Leave() const {
+    Command(IDCANCEL);
+    return Ended();
+}
+
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void Tap_Key(WORD key) {
+    Send_Key(key, 0);
+    Send_Key(key, KEYEVENTF_KEYUP);
 }
 
 Picture Capture(HWND window) {
@@ -335,15 +370,18 @@ Picture Capture_Settled(HWND window) {
     // A window just shown may not have been drawn yet: the screen shows one
     // colour there until it is.
     Picture last;
-    for (int same = 0, attempt = 0; same < 2 && attempt < 100; ++attempt) {
+    for (int same = 0, attempt = 0; attempt < 100; ++attempt) {
         Sleep(100);
         Picture next = Capture(window);
         const bool drawn = std::adjacent_find(next.bgr.begin(), next.bgr.end(),
                                               std::not_equal_to<BYTE>()) != next.bgr.end();
         same = drawn && next == last ? same + 1 : 0;
+        if (same == 2) {
+            return next;
+        }
         last = next;
     }
-    return last;
+    return Picture();
 }
 
 bool Save_Bmp(const Picture& picture, const std::string& path) {

@@ -76,8 +76,8 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // recording: its MIDI output goes to midi.log in the folder; otherwise the
-    // program finds no MIDI device.
+    // recording: its MIDI output goes to a log of its own in the folder (two
+    // copies in one folder are heard apart); otherwise it finds no MIDI device.
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
                bool recording = true, const std::string& arguments = "");
     // A visible dialog of the program owned by owner (null: its main window).
@@ -107,8 +107,13 @@ public:
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
     void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
-    // How many note-ons were heard; lastNote gets the MIDI note of the last.
-    int Note_Ons(int* lastNote = nullptr) const;
+    // Drops a menu of the lesson window as the keyboard does, Alt and the
+    // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
+    void Menu(char menu, WORD item = 0) const;
+    // Whether the toolbar shows the button of a command pressed.
+    bool Pressed(WORD command) const;
+    // The MIDI notes of the note-ons heard so far, in order.
+    std::vector<int> Heard() const;
     bool Wait_NoteOns(int count, DWORD timeoutMs = 10000) const;
     // Presses a note button and returns the result window that opens.
     HWND Press(int noteIndex) const;
@@ -119,11 +124,17 @@ public:
     bool Close_Result(HWND result) const;
     // Returns once the lesson has handled everything sent or posted to it.
     bool Sync() const;
+    // Waits for the program to end; true when it ended with exit code 0.
+    bool Ended() const;
+    // Ends the lesson as the Escape key does and waits for the program to end.
+    bool Leave() const;
 
     HWND window = nullptr;
 };
 
 void Click(HWND button);
+// Presses and releases a key, as the keyboard does, in the window that has the focus.
+void Tap_Key(WORD key);
 
 // What the screen shows in a window's rectangle: rows from the top, three
 // bytes a pixel (blue, green, red).
@@ -137,7 +148,8 @@ struct Picture {
     bool operator!=(const Picture& other) const { return !(*this == other); }
 };
 Picture Capture(HWND window);
-// Captures until two pictures 100 ms apart agree: the window has painted.
+// Captures until two pictures 100 ms apart agree: the window has painted. An
+// empty picture when they never do.
 Picture Capture_Settled(HWND window);
 bool Save_Bmp(const Picture& picture, const std::string& path);
 

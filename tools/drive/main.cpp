@@ -1,5 +1,5 @@
 // Drives Tonarium for the scripts:
-//   tonarium_drive show <program> <picture.bmp> <seconds>
+//   tonarium_drive show <program> <picture.bmp>
 //       starts the program in the current folder, waits for its lesson window,
 //       takes its picture and closes it as its close box does
 //   tonarium_drive use-synthesizer     points the MIDI mapper at the synthesizer's port
@@ -48,11 +48,6 @@ bool Save(HWND window, const std::string& folder, const char* name) {
     return window != nullptr && Save_Bmp(Capture_Settled(window), folder + "\\" + name);
 }
 
-bool Leave(const Lesson& lesson) {
-    lesson.Command(IDCANCEL);
-    return lesson.Wait_Exit(20000);
-}
-
 bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, const char* name) {
     const HWND result = lesson.Answer(right);
     return Save(result, folder, name) && lesson.Close_Result(result);
@@ -99,20 +94,54 @@ int Use_Synthesizer() {
     return 0;
 }
 
-int Show(const char* program, const char* picture, DWORD timeoutMs) {
+int Show(const char* program, const char* picture) {
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     Lesson lesson;
-    if (!lesson.Start(folder, program, false) ||
-        (lesson.window = lesson.Wait_Dialog(nullptr, timeoutMs)) == nullptr) {
+    if (!lesson.Open(folder, false, program)) {
         return Fail("no lesson window");
     }
     if (!Save_Bmp(Capture_Settled(lesson.window), picture)) {
         return Fail("no picture");
     }
-    PostMessageA(lesson.window, WM_CLOSE, 0, 0);
-    DWORD exitCode = 1;
-    return lesson.Wait_Exit(timeoutMs, &exitCode) && exitCode == 0 ? 0 : Fail("no clean end");
+    return lesson.Leave() ? 0 : Fail("no clean end");
+}
+
+// Each menu dropped from the keyboard with every item highlighted in turn, its
+// help over the status bar; the system menu last.
+bool Save_Menus(const Lesson& lesson, const std::string& out) {
+    const struct {
+        const char* name;
+        WORD key;
+        int items;
+    } menus[] = {
+        {"lesson", 'L', 4}, {"options", 'O', 2}, {"help", 'H', 2}, {"system", VK_SPACE, 1}};
+    const HWND bar = lesson.Item(IDC_STATUSBAR);
+    const Picture parts = Capture(bar);
+    // Wine never draws a process's first popup menu: one is dropped, its help
+    // awaited, and closed first.
+    lesson.Menu('L', VK_DOWN);
+    if (!Wait_Until([&] { return Capture(bar) != parts; })) {
+        return false;
+    }
+    Tap_Key(VK_MENU);
+    for (const auto& menu : menus) {
+        // A closed menu's help has gone before the next one drops.
+        if (!Wait_Until([&] { return Capture(bar) == parts; })) {
+            return false;
+        }
+        lesson.Menu(static_cast<char>(menu.key));
+        for (int item = 0; item < menu.items; ++item) {
+            const std::string name = std::string("menu-") + menu.name + std::to_string(item);
+            if (!Wait_Until([] { return IsWindowVisible(FindWindowA("#32768", nullptr)); }) ||
+                !Save(lesson.window, out, (name + ".bmp").c_str())) {
+                return false;
+            }
+            Tap_Key(VK_DOWN);
+        }
+        Tap_Key(VK_MENU); // leaves the menu
+    }
+    return true;
 }
 
 int Pictures(const std::string& out) {
@@ -124,17 +153,19 @@ int Pictures(const std::string& out) {
         !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
         return Fail("no lesson window");
     }
-    // A highlighted menu item's help text over the status bar.
-    PostMessageA(lesson.window, WM_MENUSELECT, MAKEWPARAM(IDM_LISTEN, MF_HILITE), 0);
-    if (!lesson.Sync() || !Save(lesson.Item(IDC_STATUSBAR), out, "status-help.bmp")) {
-        return Fail("no help text");
+    if (!Save_Menus(lesson, out)) {
+        return Fail("no menu");
     }
-    PostMessageA(lesson.window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closes
-    lesson.Command(IDM_DETAILS);
+    lesson.Menu('H', 'A');
+    const HWND version = lesson.Wait_Dialog(lesson.window);
+    if (!Save(version, out, "version.bmp") || !lesson.Close_Result(version)) {
+        return Fail("no version box");
+    }
+    lesson.Menu('L', 'A');
     const HWND details = lesson.Wait_Dialog(lesson.window);
     if (!Save(details, out, "details.bmp") || !lesson.Close_Result(details) ||
         !Save_Result(lesson, true, out, "result-correct.bmp") ||
-        !Save_Result(lesson, false, out, "result-wrong.bmp") || !Leave(lesson)) {
+        !Save_Result(lesson, false, out, "result-wrong.bmp") || !lesson.Leave()) {
         return Fail("no details or result window");
     }
     Folder longFolder("pictures-long");
@@ -143,7 +174,7 @@ int Pictures(const std::string& out) {
         !Write_File(longFolder.File("tonarium.ini"), kLongLabelLesson) ||
         !longLabels.Open(longFolder.path) ||
         !Save_Result(longLabels, true, out, "result-correct-answer.bmp") ||
-        !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !Leave(longLabels)) {
+        !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !longLabels.Leave()) {
         return Fail("no result window with the answer shown");
     }
     return 0;
@@ -172,7 +203,7 @@ int Soak(int answers) {
             std::fflush(stdout);
         }
     }
-    return Leave(lesson) ? 0 : Fail("the lesson did not end");
+    return lesson.Leave() ? 0 : Fail("the lesson did not end");
 }
 
 bool g_warmingUp = false; // the round that fills the caches is not counted
@@ -220,7 +251,7 @@ bool Bench_Lesson() {
     const double clicked = Now_Ms();
     Click(GetDlgItem(result, IDOK));
     Print("lesson_next_note_ms", Next_Event(lesson, true, clicked) - clicked);
-    return Leave(lesson);
+    return lesson.Leave();
 }
 
 // A floor program: (bare) a bare dialog; (template) the lesson's template with
@@ -268,7 +299,7 @@ bool Start_Marked() {
     }
     Time_Window(lesson, &lesson.window);
     mark("window");
-    return lesson.Wait_NoteOns(1) && Leave(lesson);
+    return lesson.Wait_NoteOns(1) && lesson.Leave();
 }
 
 int Startup(int runs) {
@@ -315,8 +346,8 @@ int Bench(int rounds) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "show" && argc == 5) {
-        return Show(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10) * 1000);
+    if (command == "show" && argc == 4) {
+        return Show(argv[2], argv[3]);
     }
     if (command == "use-synthesizer" && argc == 2) {
         return Use_Synthesizer();
@@ -333,8 +364,7 @@ int main(int argc, char** argv) {
     if (command == "bench" && argc == 3) {
         return Bench(std::atoi(argv[2]));
     }
-    std::fprintf(stderr,
-                 "usage: tonarium_drive show <program> <picture.bmp> <seconds> | use-synthesizer | "
-                 "pictures <folder> | soak <answers> | bench <rounds> | startup <runs>\n");
+    std::fprintf(stderr, "usage: tonarium_drive show <program> <picture.bmp> | use-synthesizer | "
+                         "pictures <folder> | soak <answers> | bench <rounds> | startup <runs>\n");
     return 2;
 }

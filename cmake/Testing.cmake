@@ -42,8 +42,7 @@ foreach(name e2e_test hostile_test inside_test)
     add_dependencies(${name} tonarium_drive)
     add_test(NAME ${name} COMMAND ${name})
 endforeach()
-# The lesson window inside the test's own process.
-target_sources(inside_test PRIVATE $<TARGET_OBJECTS:tonarium_res>)
+# The program's own path helpers inside the test's process.
 target_link_libraries(inside_test PRIVATE tonarium_win)
 add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
     ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)

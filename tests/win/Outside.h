@@ -42,11 +42,6 @@ Data Remote(const drive::Program& program, HWND window, UINT message, WPARAM wPa
     return data;
 }
 
-template <typename Data>
-Data Remote(const drive::Program& program, HWND window, UINT message, WPARAM wParam) {
-    return Remote<Data>(program, window, message, wParam, [](Data&, char*) {});
-}
-
 // Room for a text, after a tool tip's question where one is asked.
 struct Text {
     TTTOOLINFOA tool;
@@ -102,11 +97,5 @@ struct Tally {
         return file + userSection;
     }
 };
-
-// A key as the keyboard sends it to the focused control.
-inline void Press_Key(HWND window, WPARAM key) {
-    PostMessageA(window, WM_KEYDOWN, key, 1);
-    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
-}
 
 } // namespace outside

@@ -2,7 +2,6 @@
 // the real tonarium.exe must run, show what it read, and write only what it owns.
 #include "tests/win/Outside.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,6 +40,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     Folder root("hostile");
     const std::string caseFolder = root.File("c0");
     // A folder that brings the program's path to 259 bytes, the most that fits.
+    ASSERT_LT(caseFolder.size(), 200u) << "no room for the long paths";
     const std::string deep(259 - caseFolder.size() - 7, 'd');
     const std::string labels =
         "[data]\r\nC=ドレミファソラシドレミファソラシ\r\n"
@@ -52,8 +52,6 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
          "問題 1|正解率 0％", false, labels + Settings(0, 0, 1, 0).substr(8), Case::Plain},
         {"negative counts are taken as they are", Settings(0, -7, -5, -2), "tonarium.exe", keys,
          "問題 -4|正解率 0％", false, Settings(0, -7, -4, -2), Case::Plain},
-        {"the accuracy leaves 32 bits", Settings(0, kMax, 2, 0), "tonarium.exe", keys,
-         "問題 2|正解率 2147483647％", false, Settings(0, kMax, 2, 0), Case::Plain},
         {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), "tonarium.exe", keys,
          "問題 2147483647|正解率 100％", false, Settings(0, kMax, kMax, kMax), Case::Answer},
         {"any number but 0 is on, written back as 1", "[data]\r\nderivation=2\r\nanswer=-1\r\n",
@@ -63,8 +61,6 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
          Case::Locked},
         {"a folder where the file should be", "", "tonarium.exe", keys, "問題 1|正解率 0％", false,
          "", Case::Folder},
-        {"a program without an extension", "", "tonarium", keys, "問題 1|正解率 0％", false,
-         Settings(0, 0, 1, 0), Case::Plain},
         {"a path of 259 bytes", "", deep + "\\t.exe", keys, "問題 1|正解率 0％", false,
          Settings(0, 0, 1, 0), Case::Plain},
         {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
@@ -100,18 +96,13 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         }
         EXPECT_EQ(test.captions, captions);
         EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
-        const HWND toolbar = lesson.Item(IDC_TOOLBAR);
-        EXPECT_EQ(test.optionsOn, SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_DERIVED, 0) != 0);
-        EXPECT_EQ(test.optionsOn,
-                  SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_SHOWANSWER, 0) != 0);
+        EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_DERIVED));
+        EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_SHOWANSWER));
         if (test.setup == Case::Answer) {
             EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
             EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
         }
-        lesson.Command(IDCANCEL);
-        DWORD exitCode = 1;
-        ASSERT_TRUE(lesson.Wait_Exit(20000, &exitCode));
-        EXPECT_EQ(0u, exitCode);
+        ASSERT_TRUE(lesson.Leave());
         if (lock != INVALID_HANDLE_VALUE) {
             CloseHandle(lock);
         }

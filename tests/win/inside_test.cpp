@@ -1,63 +1,12 @@
-// What only the inside of the program shows: its menus, which Wine does not
-// read across processes, and its paths, built in the system's code page.
-#include "lesson/CLDl2.h"
-#include "res/resource.h"
-#include "util/ProgramValues.h"
+// What only the inside of the program shows: its paths, built in the system's
+// code page (Wine cannot start a program whose name ends in a 0x5C trail byte).
 #include "util/WinHelpers.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-bool Checked(HMENU menu, UINT command) {
-    return (GetMenuState(menu, command, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
-// The lesson runs modally on this thread; a thread timer looks at it from
-// inside its loop and then ends it.
-VOID CALLBACK Inspect_Lesson(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    const HWND lesson = FindWindowA("#32770", "Tonarium");
-    ASSERT_NE(nullptr, lesson);
-    // The window cannot be sized: move, minimise and close stay.
-    const HMENU system = GetSystemMenu(lesson, FALSE);
-    for (UINT gone : {SC_MAXIMIZE, SC_RESTORE, SC_SIZE}) {
-        EXPECT_EQ(UINT(-1), GetMenuState(system, gone, MF_BYCOMMAND)) << gone;
-    }
-    for (UINT kept : {SC_MOVE, SC_MINIMIZE, SC_CLOSE}) {
-        EXPECT_NE(UINT(-1), GetMenuState(system, kept, MF_BYCOMMAND)) << kept;
-    }
-    // Each option's check mark follows it as soon as the command is handled. (The
-    // toolbar's buttons, which the tests outside see, copy their state from the marks.)
-    const HMENU menu = GetMenu(lesson);
-    EXPECT_FALSE(Checked(menu, IDM_DERIVED) || Checked(menu, IDM_SHOWANSWER));
-    SendMessageA(lesson, WM_COMMAND, IDM_DERIVED, 0);
-    EXPECT_TRUE(Checked(menu, IDM_DERIVED));
-    EXPECT_FALSE(Checked(menu, IDM_SHOWANSWER));
-    SendMessageA(lesson, WM_COMMAND, IDM_SHOWANSWER, 0);
-    EXPECT_TRUE(Checked(menu, IDM_SHOWANSWER));
-    // A mark set by hand is put right by the next message the lesson handles.
-    CheckMenuItem(menu, IDM_DERIVED, MF_BYCOMMAND | MF_UNCHECKED);
-    SendMessageA(lesson, WM_NULL, 0, 0);
-    EXPECT_TRUE(Checked(menu, IDM_DERIVED));
-    SendMessageA(lesson, WM_COMMAND, IDM_DERIVED, 0);
-    SendMessageA(lesson, WM_COMMAND, IDM_SHOWANSWER, 0);
-    EXPECT_FALSE(Checked(menu, IDM_DERIVED) || Checked(menu, IDM_SHOWANSWER));
-    PostMessageA(lesson, WM_COMMAND, IDCANCEL, 0);
-}
-
-TEST(Inside, MenuMarksFollowTheOptionsAndTheWindowCannotBeSized) {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    g_programInstance = GetModuleHandleA(nullptr);
-    g_settingsPath[0] = '\0'; // a lesson without a settings file
-    SetTimer(nullptr, 0, 200, Inspect_Lesson);
-    CLDl2 lesson(nullptr, IDD_LESSON, g_programInstance);
-    EXPECT_EQ(0, lesson.Run_Modal());
-}
 
 TEST(Inside, PathsBesideTheExecutable) {
     struct Row {

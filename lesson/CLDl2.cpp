@@ -205,7 +205,7 @@ bool CLDl2::On_Command(WORD command) {
 }
 
 void CLDl2::On_QuestionTimer() {
-    player_.Question_TimerExpired(lesson_.Current_MidiNote());
+    player_.Question_TimerExpired();
 }
 
 void CLDl2::On_MciNotify(WPARAM wParam, LPARAM lParam) {

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Help texts are string-table entries of at most 510 characters.
-const int kHelpBufferSize = 512;
-
 // Menu-select flags for which no command help exists: a submenu title (whose
 // low word is an index), a separator, the system menu, a bitmap item, and the
 // closing of the menu (all flags set).
@@ -48,10 +45,8 @@ void CLStatusWindow::Menu_Select(UINT message, WPARAM wParam, LPARAM) {
         Hide_Help();
         return;
     }
-    char text[kHelpBufferSize] = "";
-    if (LoadStringA(instance_, command, text, kHelpBufferSize - 1) <= 0) {
-        text[0] = '\0';
-    }
+    char text[kHelpTextSize] = "";
+    Load_HelpText(command, text);
     Show_Help(text);
 }
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 using namespace drive;
@@ -281,35 +282,29 @@ int Startup(int runs) {
     return 0;
 }
 
-const int kBenchPrograms = 6; // the lesson and five floors
+// The floor programs of the bench: program, mode (its command line), name of its figure.
+struct Floor {
+    const char* program;
+    const char* mode;
+    const char* name;
+};
+const Floor kFloors[] = {
+    {"floor_bare.exe", "", "floor_bare_ms"},
+    {"floor_lesson.exe", "template", "floor_template_ms"},
+    {"floor_lesson.exe", "note", "floor_note_ms"},
+    {"floor_lesson.exe", "painted", "floor_painted_ms"},
+    {"floor_lesson.exe", "click", "floor_click_ms"},
+};
 
 int Bench(int rounds) {
+    const int programs = 1 + static_cast<int>(std::size(kFloors)); // the lesson first
     // Alternating within a round: each program starts first in turn.
     for (int round = -1; round < rounds; ++round) {
         g_warmingUp = round < 0;
-        for (int slot = 0; slot < kBenchPrograms; ++slot) {
-            bool done = false;
-            switch ((slot + round + kBenchPrograms) % kBenchPrograms) {
-            case 0:
-                done = Bench_Lesson();
-                break;
-            case 1:
-                done = Bench_Floor("floor_bare.exe", "", "floor_bare_ms");
-                break;
-            case 2:
-                done = Bench_Floor("floor_lesson.exe", "template", "floor_template_ms");
-                break;
-            case 3:
-                done = Bench_Floor("floor_lesson.exe", "note", "floor_note_ms");
-                break;
-            case 4:
-                done = Bench_Floor("floor_lesson.exe", "painted", "floor_painted_ms");
-                break;
-            default:
-                done = Bench_Floor("floor_lesson.exe", "click", "floor_click_ms");
-                break;
-            }
-            if (!done) {
+        for (int slot = 0; slot < programs; ++slot) {
+            const int which = (slot + round + programs) % programs;
+            const Floor* floor = which > 0 ? &kFloors[which - 1] : nullptr;
+            if (!(floor ? Bench_Floor(floor->program, floor->mode, floor->name) : Bench_Lesson())) {
                 return Fail("a program did not run as expected");
             }
         }

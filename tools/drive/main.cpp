@@ -224,11 +224,14 @@ bool Bench_Lesson() {
     return Leave(lesson);
 }
 
-// A floor program: (bare) a bare dialog; (template) the lesson's template with
+// A floor program by its mode, its figure named after it: (bare) floor_bare, a
+// bare dialog; the others floor_lesson: (template) the lesson's template with
 // no logic; (note) the same, sounding a note at once; (painted) the same,
 // showing and painting the window before the note; (click) a bare dialog that
 // sounds a note once its OK button is clicked.
-bool Bench_Floor(const char* program, const char* mode, const char* name) {
+bool Bench_Floor(const std::string& mode) {
+    const char* program = mode == "bare" ? "floor_bare.exe" : "floor_lesson.exe";
+    const std::string name = "floor_" + mode + "_ms";
     Folder folder("floor");
     Program floor;
     HWND window = nullptr;
@@ -236,14 +239,14 @@ bool Bench_Floor(const char* program, const char* mode, const char* name) {
         return false;
     }
     const double shown = Time_Window(floor, &window);
-    if (std::strcmp(mode, "note") == 0 || std::strcmp(mode, "painted") == 0) {
-        Print(name, Next_Event(floor, true, 0) - floor.startMs);
-    } else if (std::strcmp(mode, "click") == 0) {
+    if (mode == "note" || mode == "painted") {
+        Print(name.c_str(), Next_Event(floor, true, 0) - floor.startMs);
+    } else if (mode == "click") {
         const double clicked = Now_Ms();
         Click(GetDlgItem(window, IDOK));
-        Print(name, Next_Event(floor, true, clicked) - clicked);
+        Print(name.c_str(), Next_Event(floor, true, clicked) - clicked);
     } else {
-        Print(name, shown);
+        Print(name.c_str(), shown);
     }
     PostMessageA(window, WM_CLOSE, 0, 0);
     return floor.Wait_Exit(20000);
@@ -282,29 +285,16 @@ int Startup(int runs) {
     return 0;
 }
 
-// The floor programs of the bench: program, mode (its command line), name of its figure.
-struct Floor {
-    const char* program;
-    const char* mode;
-    const char* name;
-};
-const Floor kFloors[] = {
-    {"floor_bare.exe", "", "floor_bare_ms"},
-    {"floor_lesson.exe", "template", "floor_template_ms"},
-    {"floor_lesson.exe", "note", "floor_note_ms"},
-    {"floor_lesson.exe", "painted", "floor_painted_ms"},
-    {"floor_lesson.exe", "click", "floor_click_ms"},
-};
+const char* const kFloorModes[] = {"bare", "template", "note", "painted", "click"};
 
 int Bench(int rounds) {
-    const int programs = 1 + static_cast<int>(std::size(kFloors)); // the lesson first
+    const int programs = 1 + static_cast<int>(std::size(kFloorModes)); // the lesson first
     // Alternating within a round: each program starts first in turn.
     for (int round = -1; round < rounds; ++round) {
         g_warmingUp = round < 0;
         for (int slot = 0; slot < programs; ++slot) {
             const int which = (slot + round + programs) % programs;
-            const Floor* floor = which > 0 ? &kFloors[which - 1] : nullptr;
-            if (!(floor ? Bench_Floor(floor->program, floor->mode, floor->name) : Bench_Lesson())) {
+            if (!(which > 0 ? Bench_Floor(kFloorModes[which - 1]) : Bench_Lesson())) {
                 return Fail("a program did not run as expected");
             }
         }

@@ -11,7 +11,7 @@ namespace {
 // The settings file lies beside the executable, with its base name and the
 // extension "ini". A path that does not fit leaves it empty, and the lesson
 // then runs without a settings file.
-void Find_SettingsPath(HINSTANCE instance) {
+void Build_SettingsPath(HINSTANCE instance) {
     char modulePath[MAX_PATH];
     if (!ModulePath(instance, modulePath)) {
         g_settingsPath[0] = '\0';
@@ -24,7 +24,7 @@ void Find_SettingsPath(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_programInstance = instance;
-    Find_SettingsPath(instance);
+    Build_SettingsPath(instance);
 
     // The lesson dialog's template names the status-bar class, and the
     // toolbar is created from it: both must be registered first.

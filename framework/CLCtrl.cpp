@@ -56,6 +56,12 @@ void CLCtrl::Unsubclass() {
     subclassed_ = false;
 }
 
+void CLCtrl::Load_HelpText(UINT command, char (&text)[kHelpTextSize]) const {
+    if (LoadStringA(instance_, command, text, kHelpTextSize - 1) <= 0) {
+        text[0] = '\0';
+    }
+}
+
 LRESULT CALLBACK CLCtrl::Wnd_ProcMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CLCtrl* object = static_cast<CLCtrl*>(controlTable.Find(window));
     if (object == nullptr) {

@@ -16,10 +16,15 @@ public:
     static LRESULT CALLBACK Wnd_ProcMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
+    // A command's help text is the string-table entry under its id, at most 510 characters.
+    static constexpr int kHelpTextSize = 512;
+
     virtual LRESULT Wnd_Proc(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Subclass(HWND window, CLCtrl* object);
     void Unsubclass();
+    // The help text of the command, empty when there is none.
+    void Load_HelpText(UINT command, char (&text)[kHelpTextSize]) const;
 
     HWND window_ = nullptr; // null until a derived class creates or attaches one
     HWND parent_ = nullptr;

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Help texts are string-table entries of at most 510 characters.
-const int kHelpBufferSize = 512;
-
 // Menu-select flags for which no command help exists: a submenu title (whose
 // low word is an index), a separator, the system menu, a bitmap item, and the
 // closing of the menu (all flags set).
@@ -48,10 +45,8 @@ void CLStatusWindow::Menu_Select(UINT message, WPARAM wParam, LPARAM) {
         Hide_Help();
         return;
     }
-    char text[kHelpBufferSize] = "";
-    if (LoadStringA(instance_, command, text, kHelpBufferSize - 1) <= 0) {
-        text[0] = '\0';
-    }
+    char text[kHelpTextSize] = "";
+    Load_HelpText(command, text);
     Show_Help(text);
 }
 
@@ -63,15 +58,13 @@ void CLStatusWindow::Show_Help(const char* text) {
     GetWindowRect(window_, &outer);
     const SIZE size = {outer.right - outer.left, outer.bottom - outer.top};
     const HFONT font = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
-    const HDC dc = GetWindowDC(window_);
-    Paint_Help(dc, font, size, text);
-    ReleaseDC(window_, dc);
+    Paint_Help(WindowDc(window_, WindowDc::kWholeWindow).Get_Handle(), font, size, text);
     helpShown_ = true;
 }
 
 void CLStatusWindow::Paint_Help(HDC windowDc, HFONT font, SIZE windowSize, const char* text) {
     // Without a font of its own the bar draws with the DC's default one.
-    const FontSelection selection(windowDc, font);
+    const ObjectSelection selection(windowDc, font);
     // One pixel beyond the window on every side, so nothing of the parts' frames
     // is left at the edges.
     RECT area = {-1, -1, windowSize.cx + 1, windowSize.cy + 1};

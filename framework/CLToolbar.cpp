@@ -8,7 +8,6 @@ namespace {
 
 const int kMenuTextSize = 256;
 const int kMaxLabel = 256;
-const int kHelpTextSize = 512;
 
 // The report that makes the status bar hide its help text.
 const WPARAM kNoCommandReport = MAKEWPARAM(0, MF_SEPARATOR);
@@ -97,9 +96,7 @@ void CLToolbar::Set_ToolTips(HMENU menu) {
         }
         Cut_MenuText(menuText);
         char helpText[kHelpTextSize] = "";
-        if (LoadStringA(instance_, static_cast<UINT>(command), helpText, kHelpTextSize - 1) <= 0) {
-            helpText[0] = '\0';
-        }
+        Load_HelpText(static_cast<UINT>(command), helpText);
         TTTOOLINFOA tool = Tool_Record(index, menuText[0] != '\0' ? menuText : helpText);
         // Deleting first makes a second call replace the tool, with the
         // button's current rectangle, instead of adding another.

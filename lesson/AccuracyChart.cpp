@@ -40,17 +40,16 @@ void Draw_LabelsAndBars(HDC dc, const ChartGeometry& chart, const NoteRecord not
 
 // White lines on the white background show only where they cross a bar.
 void Draw_GridLines(HDC dc, const RECT& client, const ChartGeometry& chart) {
-    const HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
+    const ObjectSelection pen(dc, GetStockObject(WHITE_PEN));
     for (int step = 1; step <= ChartGeometry::kGridLineCount; ++step) {
         Draw_Line(dc, chart.Chart_Left(), chart.Line_Right(client.right), chart.Grid_LineY(step));
     }
-    SelectObject(dc, previousPen);
 }
 
 } // namespace
 
 SIZE MeasureLargestLabel(HDC dc, const NoteRecord notes[kNoteCount], HFONT font) {
-    const FontSelection selection(dc, font);
+    const ObjectSelection selection(dc, font);
     SIZE largest = {0, 0};
     for (int note = 0; note < kNoteCount; ++note) {
         const SIZE size = Measure_Label(dc, notes[note]);
@@ -63,7 +62,7 @@ SIZE MeasureLargestLabel(HDC dc, const NoteRecord notes[kNoteCount], HFONT font)
 void PaintAccuracyChart(HDC dc, const RECT& client, const ChartGeometry& chart,
                         const NoteRecord notes[kNoteCount], HFONT font) {
     {
-        const FontSelection selection(dc, font);
+        const ObjectSelection selection(dc, font);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         // The base line takes the context's current pen: black, one pixel wide.
         Draw_Line(dc, chart.Chart_Left(), chart.Line_Right(client.right), chart.Baseline());

@@ -41,13 +41,10 @@ void Resize_KeepingPosition(HWND window, int width, int height) {
 // The text's extent in the font the control draws it with.
 SIZE Measure_InControlFont(HWND control, const char* text) {
     SIZE size = {0, 0};
-    const HDC dc = GetDC(control);
-    {
-        const FontSelection selection(
-            dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
-    }
-    ReleaseDC(control, dc);
+    const WindowDc dc(control);
+    const ObjectSelection selection(
+        dc.Get_Handle(), reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32A(dc.Get_Handle(), text, static_cast<int>(std::strlen(text)), &size);
     return size;
 }
 
@@ -101,8 +98,7 @@ void CLDl1::Fit_ResultText(HWND text) {
     const RECT textRect = Client_RectOfChild(dialog_, text);
     // A long label would be cut off by the control's own edge: the control grows with it.
     if (extent.cx > textRect.right - textRect.left) {
-        SetWindowPos(text, nullptr, 0, 0, extent.cx, textRect.bottom - textRect.top,
-                     SWP_NOMOVE | SWP_NOZORDER);
+        Resize_KeepingPosition(text, extent.cx, textRect.bottom - textRect.top);
     }
     const int width = static_cast<int>(kResultWidthFactor * (textRect.left + extent.cx));
     Resize_KeepingPosition(dialog_, width, Window_Height(dialog_));
@@ -122,9 +118,7 @@ void CLDl1::Init_DetailsMode() {
     font_ = MakeFont(kChartFontHeight, false, false, kChartFontFace);
     Hide_Children();
 
-    const HDC dc = GetDC(dialog_);
-    const SIZE largest = MeasureLargestLabel(dc, g_noteSnapshot, font_);
-    ReleaseDC(dialog_, dc);
+    const SIZE largest = MeasureLargestLabel(WindowDc(dialog_).Get_Handle(), g_noteSnapshot, font_);
 
     RECT client = {0, 0, 0, 0};
     GetClientRect(dialog_, &client);
@@ -146,9 +140,7 @@ void CLDl1::Hide_Children() {
 void CLDl1::Paint_Chart() {
     RECT client = {0, 0, 0, 0};
     GetClientRect(dialog_, &client);
-    const HDC dc = GetDC(dialog_);
-    PaintAccuracyChart(dc, client, chart_, g_noteSnapshot, font_);
-    ReleaseDC(dialog_, dc);
+    PaintAccuracyChart(WindowDc(dialog_).Get_Handle(), client, chart_, g_noteSnapshot, font_);
     // The chart is drawn outside BeginPaint, so a pending background erase in
     // the default handling would wipe it; nothing is left to update now.
     ValidateRect(dialog_, nullptr);

@@ -43,8 +43,8 @@ CLDl2::CLDl2(HWND owner, WORD templateId, HINSTANCE instance)
 
 CLDl2::~CLDl2() {
     // Their windows died with the dialog; the wrappers never destroy them.
-    delete toolbar_;
-    delete statusBar_;
+    toolbar_.reset();
+    statusBar_.reset();
 }
 
 bool CLDl2::Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -55,6 +55,7 @@ bool CLDl2::Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         handled = true;
         break;
     case WM_COMMAND:
+        // Also the toolbar's clicks: its buttons carry the menu commands' ids.
         handled = On_Command(LOWORD(wParam));
         break;
     case WM_TIMER:
@@ -75,7 +76,7 @@ bool CLDl2::Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         On_Destroy();
         break;
     case MM_MCINOTIFY:
-        // A media play that ended also enables the note buttons.
+        // The lesson never plays its media file: this runs only when something else ends a play.
         On_MciNotify(wParam, lParam);
         handled = true;
         break;
@@ -122,7 +123,7 @@ void CLDl2::Remove_SizingCommands() {
 // The media file is only held open while the lesson runs; nothing is played.
 void CLDl2::Open_Media() {
     std::strcpy(mediaFileName_, "data.mid");
-    media_ = new CLMedia(dialog_);
+    media_ = std::make_unique<CLMedia>(dialog_);
     media_->SetRepeat(false);
     media_->Open(mediaFileName_, nullptr, 1, 1);
 }
@@ -140,7 +141,7 @@ void CLDl2::Set_NoteCaptions() {
 }
 
 void CLDl2::Create_StatusBar() {
-    statusBar_ = new CLStatusWindow;
+    statusBar_ = std::make_unique<CLStatusWindow>();
     statusBar_->Attach_Item(dialog_, IDC_STATUSBAR, instance_);
     statusBar_->Set_Parts(kStatusPartEdges, 2);
     Set_StatusText(0, "");
@@ -148,7 +149,7 @@ void CLDl2::Create_StatusBar() {
 }
 
 void CLDl2::Create_Toolbar() {
-    toolbar_ = new CLToolbar;
+    toolbar_ = std::make_unique<CLToolbar>();
     HWND bar = toolbar_->Create(dialog_, IDC_TOOLBAR, instance_, 0, 0, 1, 1, kToolbarStyle);
     toolbar_->Add_Button(TBSTYLE_SEP, 0, nullptr, 0, nullptr);
     toolbar_->Add_Button(TBSTYLE_BUTTON, IDB_LISTEN, nullptr, IDM_LISTEN, nullptr);
@@ -182,7 +183,7 @@ bool CLDl2::On_Command(WORD command) {
         Show_Version();
         return true;
     case IDM_CONTENTS:
-        Show_Help();
+        Open_HelpPage();
         return true;
     case IDM_RESET:
         Reset_Score();
@@ -205,7 +206,7 @@ bool CLDl2::On_Command(WORD command) {
 }
 
 void CLDl2::On_QuestionTimer() {
-    player_.Question_TimerExpired(lesson_.Current_MidiNote());
+    player_.Question_TimerExpired();
 }
 
 void CLDl2::On_MciNotify(WPARAM wParam, LPARAM lParam) {
@@ -219,8 +220,7 @@ void CLDl2::On_Destroy() {
     WriteStoredLesson(g_settingsPath, lesson_.Get_Stored());
     // No note may hang on a synthesizer after the lesson is gone.
     player_.Release_Device();
-    delete media_;
-    media_ = nullptr;
+    media_.reset();
 }
 
 void CLDl2::Answer(int noteIndex) {
@@ -279,7 +279,7 @@ void CLDl2::Show_Version() {
     box.Run_Modal();
 }
 
-void CLDl2::Show_Help() {
+void CLDl2::Open_HelpPage() {
     char path[MAX_PATH] = "index.htm";
     PathBesideModule(path, instance_);
     if (path[0] != '\0') {

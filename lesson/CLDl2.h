@@ -4,6 +4,8 @@
 #include "lesson/CLLesson.h"
 #include "lesson/CLNotePlayer.h"
 
+#include <memory>
+
 class CLToolbar;
 class CLStatusWindow;
 class CLMedia;
@@ -39,7 +41,7 @@ private:
     void Reset_Score();
     void Show_Details();
     void Show_Version();
-    void Show_Help();
+    void Open_HelpPage();
 
     void Show_Score();
     void Show_QuestionNumber();
@@ -48,12 +50,13 @@ private:
     void Set_StatusText(int part, const char* text);
 
     CLLesson lesson_;
-    CLToolbar* toolbar_ = nullptr;
-    CLStatusWindow* statusBar_ = nullptr;
+    // From WM_INITDIALOG to the destructor, after their windows have died with the dialog.
+    std::unique_ptr<CLToolbar> toolbar_;
+    std::unique_ptr<CLStatusWindow> statusBar_;
     HWND noteButtons_[kNoteCount] = {};
     CLNotePlayer player_;
     char mediaFileName_[MAX_PATH] = "";
-    CLMedia* media_ = nullptr;
+    std::unique_ptr<CLMedia> media_; // from WM_INITDIALOG to WM_DESTROY
     // Read by the result window until its Run_Modal returns.
     char resultText_[sizeof(CLLesson::AnswerResult::text)] = "";
 };

@@ -14,19 +14,19 @@ DWORD Short_Message(DWORD status, int midiNote) {
 
 CLNotePlayer::~CLNotePlayer() {
     // The window may be gone already, and its timers with it.
-    Close_Device(soundingNote_);
+    Stop_Note();
 }
 
 void CLNotePlayer::Set_Window(HWND window) {
     // A device left over from an earlier window must not stay open.
-    Close_Device(soundingNote_);
+    Stop_Note();
     window_ = window;
 }
 
 void CLNotePlayer::Play_Note(int midiNote) {
     KillTimer(window_, kQuestionTimer);
-    // The note-off must name the note that sounds, not the one about to start.
-    Close_Device(soundingNote_);
+    // The note-off names the note that sounds, not the one about to start.
+    Stop_Note();
 
     HMIDIOUT device = nullptr;
     // Only the handle tells whether the mapper opened; the result code is not needed.
@@ -40,27 +40,23 @@ void CLNotePlayer::Play_Note(int midiNote) {
     SetTimer(window_, kQuestionTimer, kNoteMilliseconds, nullptr);
 }
 
-void CLNotePlayer::Stop_Note(int midiNote) {
-    Close_Device(midiNote);
-}
-
-void CLNotePlayer::Question_TimerExpired(int midiNote) {
+void CLNotePlayer::Question_TimerExpired() {
     KillTimer(window_, kQuestionTimer);
-    Stop_Note(midiNote);
+    Stop_Note();
 }
 
 void CLNotePlayer::Release_Device() {
     if (device_ != nullptr) {
         KillTimer(window_, kQuestionTimer);
     }
-    Close_Device(soundingNote_);
+    Stop_Note();
 }
 
-void CLNotePlayer::Close_Device(int midiNote) {
+void CLNotePlayer::Stop_Note() {
     if (device_ == nullptr) {
         return;
     }
-    midiOutShortMsg(device_, Short_Message(kNoteOff, midiNote));
+    midiOutShortMsg(device_, Short_Message(kNoteOff, soundingNote_));
     midiOutClose(device_);
     device_ = nullptr;
 }

@@ -21,16 +21,14 @@ public:
     void Set_Window(HWND window);
 
     void Play_Note(int midiNote);
-    // Sends the note-off for midiNote and closes the device, when one is open.
-    void Stop_Note(int midiNote);
-    // The question timer ran out: midiNote is the note that sounds.
-    void Question_TimerExpired(int midiNote);
+    // Sends the note-off for the note that sounds and closes the device, when one is open.
+    void Stop_Note();
+    // The question timer ran out.
+    void Question_TimerExpired();
     // The lesson window is being destroyed: ends a sounding note and its timer.
     void Release_Device();
 
 private:
-    void Close_Device(int midiNote);
-
     HWND window_ = nullptr;
     HMIDIOUT device_ = nullptr;
     int soundingNote_ = 0;

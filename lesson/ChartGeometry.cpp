@@ -19,7 +19,7 @@ ChartGeometry::ChartGeometry(int widestLabel, int tallestLabel, int clientHeight
 }
 
 int ChartGeometry::Window_Width(int frameWidth) const {
-    return 2 * frameWidth + kColumnCount * columnWidth_ + 2 * kMargin;
+    return 2 * frameWidth + kNoteCount * columnWidth_ + 2 * kMargin;
 }
 
 int ChartGeometry::Label_Left(int noteIndex, int labelWidth) const {

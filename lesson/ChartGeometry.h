@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lesson/NoteRecord.h"
+
 #include <cstdint>
 
 // Where the parts of the accuracy chart lie in the details window's client
@@ -15,7 +17,6 @@ public:
         int bottom;
     };
 
-    static constexpr int kColumnCount = 12;
     static constexpr int kMargin = 2;
     static constexpr int kGridLineCount = 10; // one line for every tenth of the full height
     // Labels and bars never get narrower or lower than this, even when every label is empty.

@@ -5,7 +5,8 @@
 namespace {
 
 // The last path separator in path, or null. Walks forward, so that the second byte of a
-// double-byte character is never taken for a backslash.
+// double-byte character is never taken for a backslash. Only the backslash counts: every path
+// given here comes from GetModuleFileNameA, whose full paths the system writes with backslashes.
 const char* Last_Separator(const char* path) {
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {

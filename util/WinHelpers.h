@@ -29,15 +29,15 @@ char* JoinBesideModulePath(char* buffer, const char* modulePath);
 // A font of the given cell height in the default character set; the caller deletes it.
 HFONT MakeFont(int height, bool bold, bool italic, const char* faceName);
 
-// Selects a font into a device context for as long as the object lives; a null font leaves
-// the context's own.
-class FontSelection {
+// Selects a GDI object (a font, a pen) into a device context for as long as the guard lives;
+// a null object leaves the context's own.
+class ObjectSelection {
 public:
-    FontSelection(HDC dc, HFONT font)
-        : dc_(dc), previous_(font != nullptr ? SelectObject(dc, font) : nullptr) {}
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-    ~FontSelection() {
+    ObjectSelection(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(object != nullptr ? SelectObject(dc, object) : nullptr) {}
+    ObjectSelection(const ObjectSelection&) = delete;
+    ObjectSelection& operator=(const ObjectSelection&) = delete;
+    ~ObjectSelection() {
         if (previous_ != nullptr) {
             SelectObject(dc_, previous_);
         }
@@ -46,6 +46,27 @@ public:
 private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// A window's device context for as long as the guard lives: its client area's, or with
+// kWholeWindow the whole window's, frame and caption included.
+class WindowDc {
+public:
+    enum Area { kClientArea, kWholeWindow };
+    explicit WindowDc(HWND window, Area area = kClientArea)
+        : window_(window), dc_(area == kWholeWindow ? GetWindowDC(window) : GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    HDC Get_Handle() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
 };
 
 // The length of the text in a field of size bytes, or size when it is not terminated there.

@@ -1,17 +1,34 @@
-# Sourced by the scripts: where things live and the environment Wine runs in.
+# Sourced by the scripts: where things live, the environment Wine runs in, and
+# how the driver of the real program starts.
 TONARIUM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TONARIUM_WINE_DIR=${TONARIUM_WINE_DIR:-$TONARIUM_ROOT/build/wine}
 
-# The prefix with the MIDI recorder, unless the caller names another (scripts/run:
-# the one with Wine's own audio driver; a parallel run: a copy of its own).
-export WINEPREFIX=${TONARIUM_WINEPREFIX:-$TONARIUM_WINE_DIR/recorder}
-export WINELOADER=/usr/lib/wine/wine64
-export WINESERVER=/usr/lib/wine/wineserver64
-export WINEARCH=win64
-export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installers, no menu entries on the desktop (a caller may add more).
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
-# The ANSI code page of a Japanese Windows (932).
-export LOCPATH=$TONARIUM_WINE_DIR/locale
-# bash itself cannot see LOCPATH and would warn; the programs it starts can.
-{ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
+# Exports the environment Wine runs in. Only the scripts that start Wine
+# themselves take it: its Japanese locale would also translate the messages of
+# the build tools that the other scripts read.
+tonarium_wine_environment() {
+    # The prefix with the MIDI recorder, unless the caller names another (scripts/run:
+    # the one with Wine's own audio driver; a parallel run: a copy of its own).
+    export WINEPREFIX=${TONARIUM_WINEPREFIX:-$TONARIUM_WINE_DIR/recorder}
+    export WINELOADER=/usr/lib/wine/wine64
+    export WINESERVER=/usr/lib/wine/wineserver64
+    export WINEARCH=win64
+    export WINEDEBUG=${WINEDEBUG:--all}
+    # No Mono or Gecko installers and no menu entries on the desktop, ahead of
+    # whatever overrides the caller adds.
+    local quiet="mscoree,mshtml=;winemenubuilder.exe=d"
+    case "${WINEDLLOVERRIDES:-}" in
+    "$quiet" | "$quiet;"*) ;;
+    *) export WINEDLLOVERRIDES=$quiet${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES} ;;
+    esac
+    # The ANSI code page of a Japanese Windows (932).
+    export LOCPATH=$TONARIUM_WINE_DIR/locale
+    # bash itself cannot see LOCPATH and would warn; the programs it starts can.
+    { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
+}
+
+# Runs the 64-bit build's tonarium_drive.exe under Wine, in a private X server.
+tonarium_drive() {
+    "$TONARIUM_ROOT/scripts/with-wine" "$TONARIUM_ROOT/scripts/wine-run" \
+        "$TONARIUM_ROOT/build/win64/bin/tonarium_drive.exe" "$@"
+}

@@ -1,6 +1,7 @@
 #include "tools/drive/Drive.h"
 
 #include "res/resource.h"
+#include "tools/recorder/LogClock.h"
 
 #include <commctrl.h>
 
@@ -73,13 +74,7 @@ void Send_Key(WORD key, DWORD flags) {
 } // namespace
 
 double Now_Ms() {
-    LARGE_INTEGER now;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1000.0 +
-           static_cast<double>(now.QuadPart % frequency.QuadPart) * 1000.0 /
-               static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(Log_Microseconds()) / 1000.0;
 }
 
 std::string Here() {

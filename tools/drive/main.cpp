@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 using namespace drive;
@@ -254,10 +255,14 @@ bool Bench_Lesson() {
     return lesson.Leave();
 }
 
-// A floor program: (bare) a bare dialog; (template) the lesson's template with
-// no logic; (note) the same, sounding a note at once; (click) a bare dialog
-// that sounds a note once its OK button is clicked.
-bool Bench_Floor(const char* program, const char* mode, const char* name) {
+// A floor program by its mode, its figure named after it: (bare) floor_bare, a
+// bare dialog; the others floor_lesson: (template) the lesson's template with
+// no logic; (note) the same, sounding a note at once; (painted) the same,
+// showing and painting the window before the note; (click) a bare dialog that
+// sounds a note once its OK button is clicked.
+bool Bench_Floor(const std::string& mode) {
+    const char* program = mode == "bare" ? "floor_bare.exe" : "floor_lesson.exe";
+    const std::string name = "floor_" + mode + "_ms";
     Folder folder("floor");
     Program floor;
     HWND window = nullptr;
@@ -265,14 +270,14 @@ bool Bench_Floor(const char* program, const char* mode, const char* name) {
         return false;
     }
     const double shown = Time_Window(floor, &window);
-    if (std::strcmp(mode, "note") == 0) {
-        Print(name, Next_Event(floor, true, 0) - floor.startMs);
-    } else if (std::strcmp(mode, "click") == 0) {
+    if (mode == "note" || mode == "painted") {
+        Print(name.c_str(), Next_Event(floor, true, 0) - floor.startMs);
+    } else if (mode == "click") {
         const double clicked = Now_Ms();
         Click(GetDlgItem(window, IDOK));
-        Print(name, Next_Event(floor, true, clicked) - clicked);
+        Print(name.c_str(), Next_Event(floor, true, clicked) - clicked);
     } else {
-        Print(name, shown);
+        Print(name.c_str(), shown);
     }
     PostMessageA(window, WM_CLOSE, 0, 0);
     return floor.Wait_Exit(20000);
@@ -311,30 +316,16 @@ int Startup(int runs) {
     return 0;
 }
 
+const char* const kFloorModes[] = {"bare", "template", "note", "painted", "click"};
+
 int Bench(int rounds) {
+    const int programs = 1 + static_cast<int>(std::size(kFloorModes)); // the lesson first
     // Alternating within a round: each program starts first in turn.
     for (int round = -1; round < rounds; ++round) {
         g_warmingUp = round < 0;
-        for (int slot = 0; slot < 5; ++slot) {
-            bool done = false;
-            switch ((slot + round + 5) % 5) {
-            case 0:
-                done = Bench_Lesson();
-                break;
-            case 1:
-                done = Bench_Floor("floor_bare.exe", "", "floor_bare_ms");
-                break;
-            case 2:
-                done = Bench_Floor("floor_lesson.exe", "template", "floor_template_ms");
-                break;
-            case 3:
-                done = Bench_Floor("floor_lesson.exe", "note", "floor_note_ms");
-                break;
-            default:
-                done = Bench_Floor("floor_lesson.exe", "click", "floor_click_ms");
-                break;
-            }
-            if (!done) {
+        for (int slot = 0; slot < programs; ++slot) {
+            const int which = (slot + round + programs) % programs;
+            if (!(which > 0 ? Bench_Floor(kFloorModes[which - 1]) : Bench_Lesson())) {
                 return Fail("a program did not run as expected");
             }
         }

@@ -3,6 +3,8 @@
 //   floor_lesson template  the lesson's template, shown until it is closed
 //   floor_lesson note      the same, opening the MIDI mapper and sounding a
 //                          note while the dialog initialises
+//   floor_lesson painted   the same, but as the lesson does it: the window shown
+//                          and painted first, then the note sounded
 //   floor_lesson click     sounds a note, then shows the version box's template;
 //                          once its OK button is clicked, sounds another note
 
@@ -18,6 +20,7 @@
 namespace {
 
 bool g_noteAtStart = false;
+bool g_paintBeforeNote = false;
 
 void Sound_Note(HWND window) {
     HMIDIOUT device = nullptr;
@@ -34,6 +37,10 @@ INT_PTR CALLBACK Floor_Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         // lesson's DLLs and the loader does the same work.
         GetStockObject(WHITE_BRUSH);
         DragAcceptFiles(dialog, FALSE);
+        if (g_paintBeforeNote) {
+            ShowWindow(dialog, SW_SHOW);
+            UpdateWindow(dialog);
+        }
         if (g_noteAtStart) {
             Sound_Note(dialog);
         }
@@ -53,7 +60,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     const bool click = std::strcmp(commandLine, "click") == 0;
-    g_noteAtStart = std::strcmp(commandLine, "note") == 0;
+    g_paintBeforeNote = std::strcmp(commandLine, "painted") == 0;
+    g_noteAtStart = g_paintBeforeNote || std::strcmp(commandLine, "note") == 0;
     const WORD id = click ? IDD_VERSION : IDD_LESSON;
     if (click) {
         Sound_Note(nullptr); // as the lesson's first question does before any answer

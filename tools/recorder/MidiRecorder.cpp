@@ -14,6 +14,8 @@
 // value as 0x%08x. Without TONARIUM_MIDI_LOG the driver offers no device, so
 // the process behaves as on a machine without MIDI.
 
+#include "tools/recorder/LogClock.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmddk.h>
@@ -42,16 +44,9 @@ void Record(const char* event, DWORD value) {
     if (!Is_Recording()) {
         return;
     }
-    LARGE_INTEGER now;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    const long long micro =
-        static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
-                               now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
     char line[96];
-    const int length = std::snprintf(line, sizeof line, "%lld %s 0x%08lx\n", micro, event,
-                                     static_cast<unsigned long>(value));
+    const int length = std::snprintf(line, sizeof line, "%lld %s 0x%08lx\n", Log_Microseconds(),
+                                     event, static_cast<unsigned long>(value));
     HANDLE file = CreateFileA(g_logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {

@@ -38,6 +38,8 @@ TEST(Media, PlaysRepeatsAfterASuccessfulEndAndLetsTheFileGo) {
             CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
         ASSERT_TRUE(media.Open(file.c_str(), nullptr, 1, 1));
         EXPECT_NEAR(300, media.GetLength(), 10);
+        CLMedia missing(nullptr); // a failed open leaves it closed, whatever else is open
+        EXPECT_FALSE(missing.Open("none.mid", nullptr, 1, 1) || missing.Play(0, 0));
         ASSERT_TRUE(media.Play(50, 150)); // the middle note only
         MSG end = Next_End();
         media.OnNotify(MCI_NOTIFY_ABORTED, end.lParam); // neither an abort
@@ -51,9 +53,8 @@ TEST(Media, PlaysRepeatsAfterASuccessfulEndAndLetsTheFileGo) {
         ASSERT_TRUE(media.Play(0, 300));
         EXPECT_TRUE(drive::Wait_Until([&] { return Notes_Heard(log).size() == 5; }, 3000));
     } // closed while it plays
-    ASSERT_EQ(std::vector<int>({64, 60, 64, 67, 60}), Notes_Heard(log));
-    EXPECT_EQ("close", drive::Read_MidiLog(log).back().kind);
-    EXPECT_TRUE(drive::Write_File(file, "")); // the sequencer let the file go
+    EXPECT_EQ(std::vector<int>({64, 60, 64, 67, 60}), Notes_Heard(log));
+    EXPECT_TRUE(drive::Write_File(file, "")); // the sequencer stopped and let the file go
 }
 
 } // namespace

@@ -242,6 +242,7 @@ TEST_F(EndToEnd, FirstRunIsSilentButUsableAndOpensItsHelp) {
     ASSERT_TRUE(DeleteFileA(folder_.File("index.htm").c_str()));
     copy.Menu('H', 'C');
     Answer(copy, false);
+    EXPECT_EQ(copy.window, copy.Find_Dialog(nullptr)) << "a window was shown";
     EXPECT_EQ(folder_.File("index.htm") + "\n", Read_File(opened));
     Open_Owned(copy, 'H', IDOK);
     Leave(copy, IDCLOSE);

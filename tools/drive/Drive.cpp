@@ -146,8 +146,11 @@ Folder::~Folder() {
 
 bool Install(const std::string& folder, const char* program, const std::string& newName) {
     const std::string target = folder + "\\" + (newName.empty() ? program : newName);
+    const auto beside = [&](const char* file) {
+        return CopyFileA((Here() + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
+    };
     return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
-           CopyFileA((Here() + "\\winex.drv").c_str(), (folder + "\\winex.drv").c_str(), FALSE) &&
+           beside("winex.drv") && beside("tonarium_opener.exe") && beside("index.htm") &&
            Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
 }
 
@@ -182,9 +185,10 @@ Program::~Program() {
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
                     const std::string& arguments) {
     static int programs = 0;
-    log = folder + "\\midi-" + std::to_string(++programs) + ".log";
-    // Only the program started here inherits the log's path.
+    log = folder + "\midi-" + std::to_string(++programs) + ".log";
+    // Only the program started here inherits the logs' paths.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
+    SetEnvironmentVariableA("TONARIUM_OPEN_LOG", (folder + "\\opened.log").c_str());
     // Named in full, so that a program without an extension is not taken for a ".exe".
     const std::string path = folder + "\\" + exe;
     std::string commandLine = "\"" + path + "\" " + arguments;
@@ -194,6 +198,7 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
     const bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                         nullptr, folder.c_str(), &startup, &info) != FALSE;
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
+    SetEnvironmentVariableA("TONARIUM_OPEN_LOG", nullptr);
     return started;
 }
 

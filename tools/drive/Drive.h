@@ -44,10 +44,10 @@ public:
     std::string path;
 };
 
-// Copies a program (tonarium.exe unless named) and the MIDI recorder from
-// beside this executable into the folder, with the media file data.mid that
-// an installed lesson holds open. The program keeps its name unless newName
-// gives it another.
+// Copies a program (tonarium.exe unless named), the MIDI recorder, the .htm
+// opener and the help page index.htm from beside this executable into the
+// folder, with the media file data.mid that an installed lesson holds open.
+// The program keeps its name unless newName gives it another.
 bool Install(const std::string& folder, const char* program = "tonarium.exe",
              const std::string& newName = "");
 
@@ -78,6 +78,8 @@ public:
 
     // recording: its MIDI output goes to a log of its own in the folder (two
     // copies in one folder are heard apart); otherwise it finds no MIDI device.
+    // What it asks the shell to open (the .htm opener of the test prefix) is
+    // written to opened.log in the folder.
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
                bool recording = true, const std::string& arguments = "");
     // A visible dialog of the program owned by owner (null: its main window).

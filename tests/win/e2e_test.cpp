@@ -181,7 +181,7 @@ void Listen_Again(const Copy& copy) {
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
-        SetForegroundWindow(copy.window);
+        ASSERT_TRUE(copy.Activate());
         Tap_Key(VK_ESCAPE);
     } else if (how == IDM_EXIT) {
         copy.Menu('L', 'X');

@@ -185,7 +185,7 @@ Program::~Program() {
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
                     const std::string& arguments) {
     static int programs = 0;
-    log = folder + "\midi-" + std::to_string(++programs) + ".log";
+    log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the logs' paths.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
     SetEnvironmentVariableA("TONARIUM_OPEN_LOG", (folder + "\\opened.log").c_str());
@@ -257,8 +257,20 @@ HWND Lesson::Button(int noteIndex) const {
     return Item(kNoteButtons[noteIndex]);
 }
 
-void Lesson::Menu(char menu, WORD item) const {
+bool Lesson::Activate() const {
     SetForegroundWindow(window);
+    // Keys typed before the program has taken the activation reach no window.
+    return Wait_Until(
+        [&] {
+            GUITHREADINFO thread = {};
+            thread.cbSize = sizeof thread;
+            return GetGUIThreadInfo(info.dwThreadId, &thread) && thread.hwndActive == window;
+        },
+        2000);
+}
+
+void Lesson::Menu(char menu, WORD item) const {
+    Activate();
     Send_Key(VK_MENU, 0);
     Tap_Key(static_cast<WORD>(menu));
     Send_Key(VK_MENU, KEYEVENTF_KEYUP);

@@ -109,6 +109,8 @@ public:
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
     void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
+    // Makes the lesson window the one that takes the keyboard's input.
+    bool Activate() const;
     // Drops a menu of the lesson window as the keyboard does, Alt and the
     // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
     void Menu(char menu, WORD item = 0) const;

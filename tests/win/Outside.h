@@ -42,6 +42,11 @@ Data Remote(const drive::Program& program, HWND window, UINT message, WPARAM wPa
     return data;
 }
 
+// Whether the toolbar shows the button of a command pressed.
+inline bool Pressed(const drive::Lesson& lesson, WORD command) {
+    return SendMessageA(lesson.Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
+}
+
 // Room for a text, after a tool tip's question where one is asked.
 struct Text {
     TTTOOLINFOA tool;

@@ -96,8 +96,8 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         }
         EXPECT_EQ(test.captions, captions);
         EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
-        EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_DERIVED));
-        EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_SHOWANSWER));
+        EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_DERIVED));
+        EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_SHOWANSWER));
         if (test.setup == Case::Answer) {
             EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
             EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));

@@ -11,16 +11,6 @@ const char kThreeNotes[] = "MThd\0\0\0\6\0\0\0\1\1\xF4MTrk\0\0\0\x1C"
                            "\0\x90\x3C\x40\x64\x80\x3C\x40\0\x90\x40\x40\x64\x80\x40\x40"
                            "\0\x90\x43\x40\x64\x80\x43\x40\0\xFF\x2F\0";
 
-std::vector<int> Notes_Heard(const std::string& log) {
-    std::vector<int> notes;
-    for (const drive::MidiEvent& event : drive::Read_MidiLog(log)) {
-        if (event.Note_On()) {
-            notes.push_back(event.Note());
-        }
-    }
-    return notes;
-}
-
 MSG Next_End() {
     MSG end = {};
     EXPECT_TRUE(drive::Wait_Until(
@@ -51,9 +41,9 @@ TEST(Media, PlaysRepeatsAfterASuccessfulEndAndLetsTheFileGo) {
         media.OnNotify(end.wParam, end.lParam);
         EXPECT_EQ(DWORD_PTR{MCI_MODE_STOP}, media.Status(MCI_STATUS_MODE).dwReturn);
         ASSERT_TRUE(media.Play(0, 300));
-        EXPECT_TRUE(drive::Wait_Until([&] { return Notes_Heard(log).size() == 5; }, 3000));
+        EXPECT_TRUE(drive::Wait_Until([&] { return drive::Heard(log).size() == 5; }, 3000));
     } // closed while it plays
-    EXPECT_EQ(std::vector<int>({64, 60, 64, 67, 60}), Notes_Heard(log));
+    EXPECT_EQ(std::vector<int>({64, 60, 64, 67, 60}), drive::Heard(log));
     EXPECT_TRUE(drive::Write_File(file, "")); // the sequencer stopped and let the file go
 }
 

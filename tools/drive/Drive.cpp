@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 namespace drive {
 
@@ -107,24 +109,15 @@ void Remove_Tree(const std::string& path) {
 }
 
 std::string Read_File(const std::string& path) {
-    std::string bytes;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-            bytes.append(chunk, got);
-        }
-        std::fclose(file);
-    }
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool Write_File(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    file.close();
+    return !file.fail();
 }
 
 Folder::Folder(const char* purpose) {
@@ -152,6 +145,16 @@ bool Install(const std::string& folder, const char* program, const std::string& 
     return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
            beside("winex.drv") && beside("tonarium_opener.exe") && beside("index.htm") &&
            Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
+}
+
+std::vector<int> Heard(const std::string& log) {
+    std::vector<int> notes;
+    for (const MidiEvent& event : Read_MidiLog(log)) {
+        if (event.Note_On()) {
+            notes.push_back(event.Note());
+        }
+    }
+    return notes;
 }
 
 std::vector<MidiEvent> Read_MidiLog(const std::string& path) {
@@ -250,7 +253,7 @@ const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS
 
 bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe) {
     return Start(folder, exe, recording) && (window = Wait_Dialog(nullptr, 30000)) != nullptr &&
-           (!recording || Wait_NoteOns(1));
+           (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 
 HWND Lesson::Button(int noteIndex) const {
@@ -279,27 +282,9 @@ void Lesson::Menu(char menu, WORD item) const {
     }
 }
 
-bool Lesson::Pressed(WORD command) const {
-    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
-}
-
 bool Program::Device_Closed() const {
     const std::vector<MidiEvent> events = Midi();
     return !events.empty() && events.back().kind == "close";
-}
-
-std::vector<int> Lesson::Heard() const {
-    std::vector<int> notes;
-    for (const MidiEvent& event : Midi()) {
-        if (event.Note_On()) {
-            notes.push_back(event.Note());
-        }
-    }
-    return notes;
-}
-
-bool Lesson::Wait_NoteOns(int count, DWORD timeoutMs) const {
-    return Wait_Until([&] { return Heard().size() >= static_cast<size_t>(count); }, timeoutMs);
 }
 
 HWND Lesson::Press(int noteIndex) const {

@@ -61,6 +61,8 @@ struct MidiEvent {
     int Note() const { return static_cast<int>(value >> 8 & 0x7F); }
 };
 std::vector<MidiEvent> Read_MidiLog(const std::string& path);
+// The MIDI notes of the note-ons in a log so far, in order.
+std::vector<int> Heard(const std::string& log);
 
 struct Resources {
     long long gdiObjects = -1; // -1: the system would not tell
@@ -114,11 +116,7 @@ public:
     // Drops a menu of the lesson window as the keyboard does, Alt and the
     // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
     void Menu(char menu, WORD item = 0) const;
-    // Whether the toolbar shows the button of a command pressed.
-    bool Pressed(WORD command) const;
-    // The MIDI notes of the note-ons heard so far, in order.
-    std::vector<int> Heard() const;
-    bool Wait_NoteOns(int count, DWORD timeoutMs = 10000) const;
+    std::vector<int> Heard() const { return drive::Heard(log); }
     // Presses a note button and returns the result window that opens.
     HWND Press(int noteIndex) const;
     // Presses the button of the note last heard, or its neighbour.

@@ -1,13 +1,6 @@
-// Drives Tonarium for the scripts:
-//   tonarium_drive show <program> <picture.bmp>
-//       starts the program in the current folder, waits for its lesson window,
-//       takes its picture and closes it as its close box does
-//   tonarium_drive use-synthesizer     points the MIDI mapper at the synthesizer's port
-//   tonarium_drive pictures <folder>   pictures of a fixed lesson's windows
-//   tonarium_drive bench <rounds>      start-up and response times against their floors
-//   tonarium_drive soak <answers>      what one long lesson holds, every 100 answers
-//   tonarium_drive startup <runs>      starts marked among Wine's traces of the lesson
-// Exit code 0 on success, 1 when something did not happen, 2 for a wrong command line.
+// Drives Tonarium for the scripts (scripts/run, scripts/bench, scripts/pictures);
+// run without arguments it lists its commands. Exit code 0 on success, 1 when
+// something did not happen, 2 for a wrong command line.
 
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
@@ -32,14 +25,6 @@ const char kPictureLesson[] =
     "A=ﾗ\r\nA#=ﾗ#\r\nB=ｼ\r\nderivation=1\r\nanswer=0\r\nnum_answer=13\r\nnum_question=31\r\n"
     "[a]\r\n0=4\r\n2=2\r\n5=1\r\n7=3\r\n9=2\r\n11=1\r\n"
     "[q]\r\n0=4\r\n1=1\r\n2=4\r\n3=2\r\n4=3\r\n5=3\r\n7=9\r\n9=2\r\n11=2\r\n";
-// Every note has the same long label, so the answer shown is known in advance.
-const char kLongLabelLesson[] =
-    "[data]\r\nanswer=1\r\nC=ドレミファソラシド\r\nC#=ドレミファソラシド\r\n"
-    "D=ドレミファソラシド\r\nD#=ドレミファソラシド\r\nE=ドレミファソラシド\r\n"
-    "F=ドレミファソラシド\r\nF#=ドレミファソラシド\r\nG=ドレミファソラシド\r\n"
-    "G#=ドレミファソラシド\r\nA=ドレミファソラシド\r\nA#=ドレミファソラシド\r\n"
-    "B=ドレミファソラシド\r\n";
-
 int Fail(const char* what) {
     std::fprintf(stderr, "tonarium_drive: %s\n", what);
     return 1;
@@ -169,10 +154,14 @@ int Pictures(const std::string& out) {
         !Save_Result(lesson, false, out, "result-wrong.bmp") || !lesson.Leave()) {
         return Fail("no details or result window");
     }
+    // Every note has the same long label, so the answer shown is known in advance.
+    std::string longLesson = "[data]\r\nanswer=1\r\n";
+    for (const char* key : {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"}) {
+        longLesson += std::string(key) + "=ドレミファソラシド\r\n";
+    }
     Folder longFolder("pictures-long");
     Lesson longLabels;
-    if (!Install(longFolder.path) ||
-        !Write_File(longFolder.File("tonarium.ini"), kLongLabelLesson) ||
+    if (!Install(longFolder.path) || !Write_File(longFolder.File("tonarium.ini"), longLesson) ||
         !longLabels.Open(longFolder.path) ||
         !Save_Result(longLabels, true, out, "result-correct-answer.bmp") ||
         !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !longLabels.Leave()) {
@@ -304,7 +293,7 @@ bool Start_Marked() {
     }
     Time_Window(lesson, &lesson.window);
     mark("window");
-    return lesson.Wait_NoteOns(1) && lesson.Leave();
+    return Wait_Until([&] { return !lesson.Heard().empty(); }) && lesson.Leave();
 }
 
 int Startup(int runs) {
@@ -355,7 +344,13 @@ int main(int argc, char** argv) {
     if (command == "bench" && argc == 3) {
         return Bench(std::atoi(argv[2]));
     }
-    std::fprintf(stderr, "usage: tonarium_drive show <program> <picture.bmp> | use-synthesizer | "
-                         "pictures <folder> | soak <answers> | bench <rounds> | startup <runs>\n");
+    std::fprintf(stderr,
+                 "usage: tonarium_drive\n"
+                 "  show <program> <picture.bmp>  the lesson window of a program started here\n"
+                 "  use-synthesizer                the MIDI mapper to the synthesizer's port\n"
+                 "  pictures <folder>              pictures of a fixed lesson's windows\n"
+                 "  bench <rounds>                 start-up and response times, and floors\n"
+                 "  soak <answers>                 what one long lesson holds, every 100\n"
+                 "  startup <runs>                 starts marked among Wine's traces\n");
     return 2;
 }

@@ -4,37 +4,26 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <algorithm>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    char logPath[MAX_PATH] = {};
-    const DWORD logLength = GetEnvironmentVariableA("TONARIUM_OPEN_LOG", logPath, MAX_PATH);
+    char log[MAX_PATH] = {};
+    const DWORD logLength = GetEnvironmentVariableA("TONARIUM_OPEN_LOG", log, MAX_PATH);
     if (logLength == 0 || logLength >= MAX_PATH) {
         return 0;
     }
     // The shell passes "%1" quoted; the line holds the path alone.
-    const char* path = commandLine + std::strspn(commandLine, " ");
-    const char* end = path + std::strlen(path);
-    if (*path == '"') {
-        ++path;
-        end = path + std::strcspn(path, "\"");
-    }
-    char line[4 * MAX_PATH];
-    size_t length = static_cast<size_t>(end - path);
-    if (length >= sizeof line) {
-        length = sizeof line - 1;
-    }
-    std::memcpy(line, path, length);
-    line[length] = '\n';
+    std::string line(commandLine);
+    line.erase(std::remove(line.begin(), line.end(), '"'), line.end());
+    line += '\n';
     // One write on a handle opened for appending, so a reader sees the line whole.
-    const HANDLE file = CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return 1;
-    }
     DWORD written = 0;
-    const bool whole = WriteFile(file, line, static_cast<DWORD>(length + 1), &written, nullptr) &&
-                       written == length + 1;
+    const bool whole =
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+        written == line.size();
     CloseHandle(file);
     return whole ? 0 : 1;
 }

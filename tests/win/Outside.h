@@ -1,7 +1,6 @@
 #pragma once
 
-// What a test reads from the windows of the program, another process, and the
-// keys it presses there.
+// What a test reads from the windows of the program, another process.
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
 
@@ -15,9 +14,8 @@ namespace outside {
 // WM_GETTEXT, which the system carries across processes.
 inline std::string Text_Of(HWND window) {
     char text[1024] = {};
-    DWORD_PTR length = 0;
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 10000, &length);
+                        SMTO_ABORTIFHUNG, 10000, nullptr);
     return text;
 }
 

@@ -165,7 +165,7 @@ void Listen_Again(const Copy& copy) {
     }
     EXPECT_EQ("open data data close open data data close ", kinds);
     EXPECT_EQ(last[1].value, last[5].value) << "the same note again";
-    EXPECT_TRUE(last[2].ms > asked && last[2].ms - asked < 300) << "not ended at once";
+    EXPECT_TRUE(last[2].ms > asked && last[2].ms - asked < 500) << "not ended at once";
     Expect_Length(last[5], last[6]);
 }
 

@@ -251,8 +251,9 @@ const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS
                               IDC_NOTE_E,  IDC_NOTE_F,  IDC_NOTE_FS, IDC_NOTE_G,
                               IDC_NOTE_GS, IDC_NOTE_A,  IDC_NOTE_AS, IDC_NOTE_B};
 
-bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe) {
-    return Start(folder, exe, recording) && (window = Wait_Dialog(nullptr, 30000)) != nullptr &&
+bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe,
+                  DWORD timeoutMs) {
+    return Start(folder, exe, recording) && (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
            (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 
@@ -310,14 +311,14 @@ bool Lesson::Sync() const {
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
 }
 
-bool Lesson::Ended() const {
+bool Lesson::Ended(DWORD timeoutMs) const {
     DWORD exitCode = 1;
-    return Wait_Exit(20000, &exitCode) && exitCode == 0;
+    return Wait_Exit(timeoutMs, &exitCode) && exitCode == 0;
 }
 
-bool Lesson::Leave() const {
+bool Lesson::Leave(DWORD timeoutMs) const {
     Command(IDCANCEL);
-    return Ended();
+    return Ended(timeoutMs);
 }
 
 void Click(HWND button) {

@@ -107,7 +107,7 @@ public:
     // Starts the program and waits for its lesson window and, when recording,
     // for the note of the first question.
     bool Open(const std::string& folder, bool recording = true,
-              const std::string& exe = "tonarium.exe");
+              const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000);
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
     void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
@@ -127,9 +127,9 @@ public:
     // Returns once the lesson has handled everything sent or posted to it.
     bool Sync() const;
     // Waits for the program to end; true when it ended with exit code 0.
-    bool Ended() const;
+    bool Ended(DWORD timeoutMs = 20000) const;
     // Ends the lesson as the Escape key does and waits for the program to end.
-    bool Leave() const;
+    bool Leave(DWORD timeoutMs = 20000) const;
 
     HWND window = nullptr;
 };

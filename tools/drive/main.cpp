@@ -80,17 +80,17 @@ int Use_Synthesizer() {
     return 0;
 }
 
-int Show(const char* program, const char* picture) {
+int Show(const char* program, const char* picture, DWORD timeoutMs) {
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     Lesson lesson;
-    if (!lesson.Open(folder, false, program)) {
+    if (!lesson.Open(folder, false, program, timeoutMs)) {
         return Fail("no lesson window");
     }
     if (!Save_Bmp(Capture_Settled(lesson.window), picture)) {
         return Fail("no picture");
     }
-    return lesson.Leave() ? 0 : Fail("no clean end");
+    return lesson.Leave(timeoutMs) ? 0 : Fail("no clean end");
 }
 
 // Each menu dropped from the keyboard with every item highlighted in turn, its
@@ -326,8 +326,9 @@ int Bench(int rounds) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "show" && argc == 4) {
-        return Show(argv[2], argv[3]);
+    if (command == "show" && (argc == 4 || argc == 5)) {
+        return Show(argv[2], argv[3],
+                    argc == 5 ? std::strtoul(argv[4], nullptr, 10) * 1000 : 30000);
     }
     if (command == "use-synthesizer" && argc == 2) {
         return Use_Synthesizer();
@@ -346,7 +347,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: tonarium_drive\n"
-                 "  show <program> <picture.bmp>  the lesson window of a program started here\n"
+                 "  show <program> <picture.bmp> [seconds, 30]  the lesson window of a program "
+                 "started here\n"
                  "  use-synthesizer                the MIDI mapper to the synthesizer's port\n"
                  "  pictures <folder>              pictures of a fixed lesson's windows\n"
                  "  bench <rounds>                 start-up and response times, and floors\n"

@@ -1,7 +1,8 @@
-# The -posix compilers: the -win32 thread model has no std::mutex, which
-# GoogleTest needs.
-set(CMAKE_C_COMPILER ${TONARIUM_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TONARIUM_MINGW_PREFIX}-g++-posix)
+# The thread model is the toolchain's: -posix where GoogleTest is built (it
+# needs std::mutex, which -win32 lacks), -win32 for the executable users run,
+# since the POSIX thread runtime imports GetTickCount64, which Windows XP lacks.
+set(CMAKE_C_COMPILER ${TONARIUM_MINGW_PREFIX}-gcc-${TONARIUM_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER ${TONARIUM_MINGW_PREFIX}-g++-${TONARIUM_MINGW_THREADS})
 set(CMAKE_RC_COMPILER ${TONARIUM_MINGW_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${TONARIUM_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

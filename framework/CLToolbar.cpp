@@ -77,6 +77,7 @@ bool CLToolbar::Add_Button(BYTE style, UINT bitmapId, const char* label, int com
     if (hasFace && tip != nullptr) {
         TTTOOLINFOA tool = Tool_Record(Button_Count() - 1, tip);
         Fetch_ToolTips();
+        Remove_OwnTool(commandId);
         SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
     return true;
@@ -101,6 +102,7 @@ void CLToolbar::Set_ToolTips(HMENU menu) {
         // Deleting first makes a second call replace the tool, with the
         // button's current rectangle, instead of adding another.
         Fetch_ToolTips();
+        Remove_OwnTool(command);
         SendMessageA(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
         SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
@@ -231,6 +233,18 @@ TTTOOLINFOA CLToolbar::Tool_Record(int index, const char* text) const {
 
 void CLToolbar::Fetch_ToolTips() {
     toolTips_ = reinterpret_cast<HWND>(SendMessageA(window_, TB_GETTOOLTIPS, 0, 0));
+}
+
+// The toolbar registers a tool of its own for every button it is given (id:
+// the command), whose text it asks of its parent. The tool-tip control shows
+// the first tool under the pointer, so with that one left in place the
+// program's tip would never be seen.
+void CLToolbar::Remove_OwnTool(int command) {
+    TTTOOLINFOA own = {};
+    own.cbSize = TTTOOLINFOA_V1_SIZE;
+    own.hwnd = window_;
+    own.uId = static_cast<UINT_PTR>(command);
+    SendMessageA(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&own));
 }
 
 void CLToolbar::Report_NoCommand() {

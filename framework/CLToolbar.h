@@ -43,6 +43,7 @@ private:
     TTTOOLINFOA Tool_Record(int index, const char* text) const;
     // Keeps the handle of the tool-tip control the toolbar owns in toolTips_.
     void Fetch_ToolTips();
+    void Remove_OwnTool(int command);
     void Report_NoCommand();
     LRESULT On_MouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT On_Timer(WPARAM wParam, LPARAM lParam);

@@ -76,25 +76,13 @@ int Answer(Copy& copy, bool right) {
     return asked;
 }
 
-// Moves the mouse onto a toolbar button, or for index 5 past the last one.
-void Point_AtButton(const Copy& copy, int index) {
-    const HWND toolbar = copy.Item(IDC_TOOLBAR);
-    const RECT item =
-        Remote<RECT>(copy, toolbar, TB_GETITEMRECT, std::min(index, 4), [](RECT&, char*) {});
-    POINT point = {index > 4 ? item.right + 20 : (item.left + item.right) / 2, item.bottom / 2};
-    const LPARAM at = MAKELPARAM(point.x, point.y);
-    ClientToScreen(toolbar, &point);
-    SetCursorPos(point.x, point.y);
-    PostMessageA(toolbar, WM_MOUSEMOVE, 0, at);
-}
-
 // An option switched through its menu item or with a click on its toolbar
 // button; the help either showed goes again.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
     if (byToolbar) {
-        Point_AtButton(copy, command == IDM_DERIVED ? 3 : 4);
+        copy.Point_At(command == IDM_DERIVED ? 3 : 4);
         INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
                           {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
         SendInput(2, click, sizeof(INPUT));
@@ -104,7 +92,7 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     bool& option = command == IDM_DERIVED ? copy.tally.derived : copy.tally.showAnswer;
     option = !option;
     EXPECT_TRUE(Wait_Until([&] { return Pressed(copy, command) == option; }));
-    SetCursorPos(0, 0);
+    Move_Pointer({0, 0});
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "help stays";
     Expect_Shown(copy);
 }
@@ -142,9 +130,9 @@ Picture Menu_Help(const Copy& copy) {
 // past the buttons takes it off again.
 void Hover(const Copy& copy, const Picture& listenHelp) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
-    Point_AtButton(copy, 1);
+    copy.Point_At(1);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == listenHelp; }, 2000)) << "no hover help";
-    Point_AtButton(copy, 5);
+    copy.Point_At(5);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != listenHelp; }, 2000)) << "hover help stays";
 }
 
@@ -254,9 +242,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
-    // The tool tips are the menu's texts without their mnemonics.
-    EXPECT_EQ("音を聞く|派生音|正解を表示",
-              Tool_Tip(copy, 1) + "|" + Tool_Tip(copy, 3) + "|" + Tool_Tip(copy, 4));
     const Picture listenHelp = Menu_Help(copy);
 
     // Everything a user can draw again and again, drawn between two samples of

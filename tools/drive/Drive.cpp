@@ -288,6 +288,15 @@ bool Program::Device_Closed() const {
     return !events.empty() && events.back().kind == "close";
 }
 
+void Lesson::Point_At(int button) const {
+    const HWND toolbar = Item(IDC_TOOLBAR);
+    const RECT item =
+        Remote<RECT>(*this, toolbar, TB_GETITEMRECT, std::min(button, 4), [](RECT&, char*) {});
+    POINT point = {button > 4 ? item.right + 20 : (item.left + item.right) / 2, item.bottom / 2};
+    ClientToScreen(toolbar, &point);
+    Move_Pointer(point);
+}
+
 HWND Lesson::Press(int noteIndex) const {
     Click(Button(noteIndex));
     return Wait_Dialog(window);
@@ -323,6 +332,19 @@ bool Lesson::Leave(DWORD timeoutMs) const {
 
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void Move_Pointer(POINT to) {
+    // Absolute positions run from 0 to 65536 across the screen; rounded up,
+    // they land on the pixel asked for.
+    const LONG width = GetSystemMetrics(SM_CXSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = (to.x * 65536 + width - 1) / width;
+    move.mi.dy = (to.y * 65536 + height - 1) / height;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof move);
 }
 
 void Tap_Key(WORD key) {

@@ -98,6 +98,26 @@ public:
     PROCESS_INFORMATION info = {};
 };
 
+// A message whose pointer the system does not carry across processes: the
+// question is written into a buffer in the program's memory (prepare() points
+// it into that buffer where it needs to), and the program writes its answer there.
+template <typename Data, typename Prepare>
+Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam, Prepare prepare) {
+    Data data = {};
+    const HANDLE process = program.info.hProcess;
+    char* buffer = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof data, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    prepare(data, buffer);
+    DWORD_PTR result = 0;
+    if (buffer != nullptr && WriteProcessMemory(process, buffer, &data, sizeof data, nullptr) &&
+        SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(buffer),
+                            SMTO_ABORTIFHUNG, 10000, &result)) {
+        ReadProcessMemory(process, buffer, &data, sizeof data, nullptr);
+    }
+    VirtualFreeEx(process, buffer, 0, MEM_RELEASE);
+    return data;
+}
+
 // The note buttons' control ids in note-index order, C to B.
 extern const int kNoteButtons[12];
 
@@ -117,6 +137,9 @@ public:
     // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
     void Menu(char menu, WORD item = 0) const;
     std::vector<int> Heard() const { return drive::Heard(log); }
+    // Rests the pointer on a toolbar button, as the mouse does; past the last
+    // button (index 5), beside it on the bar.
+    void Point_At(int button) const;
     // Presses a note button and returns the result window that opens.
     HWND Press(int noteIndex) const;
     // Presses the button of the note last heard, or its neighbour.
@@ -135,6 +158,8 @@ public:
 };
 
 void Click(HWND button);
+// Moves the pointer to a point of the screen, as the mouse does.
+void Move_Pointer(POINT to);
 // Presses and releases a key, as the keyboard does, in the window that has the focus.
 void Tap_Key(WORD key);
 

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
 
+#include <commctrl.h>
 #include <mmsystem.h>
 
 #include <algorithm>
@@ -130,6 +131,29 @@ bool Save_Menus(const Lesson& lesson, const std::string& out) {
     return true;
 }
 
+// Each toolbar button's tip, the pointer resting on the button.
+bool Save_Tips(const Lesson& lesson, const std::string& out) {
+    const HWND tips =
+        reinterpret_cast<HWND>(SendMessageA(lesson.Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
+    lesson.Activate();
+    const struct {
+        int index;
+        const char* name;
+    } buttons[] = {{1, "tip-listen.bmp"}, {3, "tip-derived.bmp"}, {4, "tip-showanswer.bmp"}};
+    for (const auto& button : buttons) {
+        lesson.Point_At(button.index);
+        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 5000) ||
+            !Save(tips, out, button.name)) {
+            return false;
+        }
+        Move_Pointer({0, 0});
+        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, 5000)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int Pictures(const std::string& out) {
     // The cursor away from the lesson window, so no button is hovered.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 4, GetSystemMetrics(SM_CYSCREEN) * 3 / 4);
@@ -141,6 +165,9 @@ int Pictures(const std::string& out) {
     }
     if (!Save_Menus(lesson, out)) {
         return Fail("no menu");
+    }
+    if (!Save_Tips(lesson, out)) {
+        return Fail("no tool tip");
     }
     lesson.Menu('H', 'A');
     const HWND version = lesson.Wait_Dialog(lesson.window);

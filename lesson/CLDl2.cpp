@@ -72,6 +72,15 @@ bool CLDl2::Dlg_Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         handled = On_Close();
         break;
+    case WM_QUERYENDSESSION:
+        // Not handled: the default answer, TRUE, lets Windows end the session.
+        break;
+    case WM_ENDSESSION:
+        if (wParam != FALSE) {
+            On_EndSession();
+        }
+        handled = true;
+        break;
     case WM_DESTROY:
         On_Destroy();
         break;
@@ -216,11 +225,22 @@ void CLDl2::On_MciNotify(WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// Windows ends the process right after a shutdown, log-off or restart has
+// been announced, and no WM_DESTROY comes: the lesson is kept now, as closing
+// the window keeps it.
+void CLDl2::On_EndSession() {
+    Keep_Lesson();
+}
+
 void CLDl2::On_Destroy() {
+    Keep_Lesson();
+    media_.reset();
+}
+
+void CLDl2::Keep_Lesson() {
     WriteStoredLesson(g_settingsPath, lesson_.Get_Stored());
     // No note may hang on a synthesizer after the lesson is gone.
     player_.Release_Device();
-    media_.reset();
 }
 
 void CLDl2::Answer(int noteIndex) {

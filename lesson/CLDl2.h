@@ -26,7 +26,9 @@ private:
     bool On_Command(WORD command);
     void On_QuestionTimer();
     void On_MciNotify(WPARAM wParam, LPARAM lParam);
+    void On_EndSession();
     void On_Destroy();
+    void Keep_Lesson();
 
     void Remove_SizingCommands();
     void Open_Media();

@@ -157,7 +157,8 @@ void Listen_Again(const Copy& copy) {
     Expect_Length(last[5], last[6]);
 }
 
-// Ends the lesson the given way: no note is left sounding and no device open;
+// Ends the lesson the given way (a command, the close box, or the end of the
+// Windows session): no note is left sounding and no device open;
 // every note went out on channel 1 with velocity 127, each note-off naming its note.
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
@@ -166,6 +167,15 @@ void Leave(const Copy& copy, WORD how) {
         Tap_Key(VK_ESCAPE);
     } else if (how == IDM_EXIT) {
         copy.Menu('L', 'X');
+    } else if (how == WM_ENDSESSION) {
+        // As Windows ends a session: it asks, announces the end, and ends the process.
+        DWORD_PTR allowed = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
+                                        5000, &allowed));
+        EXPECT_TRUE(allowed) << "the lesson refuses the end of the session";
+        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                                        5000, nullptr));
+        TerminateProcess(copy.info.hProcess, 0);
     } else {
         PostMessageA(copy.window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -317,7 +327,8 @@ TEST_F(EndToEnd, OptionsGoOffByTheOtherRouteAndResetStartsAgain) {
     Open_Owned(copy, 'H', IDCANCEL);
     EXPECT_EQ(heard, copy.Heard().size()) << "the same question stays";
     Answer(copy, true);
-    Leave(copy, IDM_EXIT);
+    // A shutdown while the note of the next question sounds keeps the lesson.
+    Leave(copy, WM_ENDSESSION);
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -229,16 +230,23 @@ void CLDl2::On_MciNotify(WPARAM wParam, LPARAM lParam) {
 // been announced, and no WM_DESTROY comes: the lesson is kept now, as closing
 // the window keeps it.
 void CLDl2::On_EndSession() {
-    Keep_Lesson();
+    CLLesson::Stored stored = lesson_.Get_Stored();
+    // While the result window is open, the question answered is counted and
+    // the next one not drawn yet. Closing would have drawn and counted it,
+    // and the next run takes one off for it: without it, a question is lost.
+    if (resultOpen_ && stored.totalQuestions < INT32_MAX) {
+        ++stored.totalQuestions;
+    }
+    Keep_Lesson(stored);
 }
 
 void CLDl2::On_Destroy() {
-    Keep_Lesson();
+    Keep_Lesson(lesson_.Get_Stored());
     media_.reset();
 }
 
-void CLDl2::Keep_Lesson() {
-    WriteStoredLesson(g_settingsPath, lesson_.Get_Stored());
+void CLDl2::Keep_Lesson(const CLLesson::Stored& stored) {
+    WriteStoredLesson(g_settingsPath, stored);
     // No note may hang on a synthesizer after the lesson is gone.
     player_.Release_Device();
 }
@@ -256,7 +264,9 @@ void CLDl2::Answer(int noteIndex) {
     g_resultCorrect = result.correct;
     {
         CLDl1 resultWindow(dialog_, IDD_RESULT, instance_);
+        resultOpen_ = true;
         resultWindow.Run_Modal();
+        resultOpen_ = false;
     }
     UpdateWindow(dialog_);
     Ask_NextQuestion();

@@ -28,7 +28,7 @@ private:
     void On_MciNotify(WPARAM wParam, LPARAM lParam);
     void On_EndSession();
     void On_Destroy();
-    void Keep_Lesson();
+    void Keep_Lesson(const CLLesson::Stored& stored);
 
     void Remove_SizingCommands();
     void Open_Media();
@@ -61,4 +61,5 @@ private:
     std::unique_ptr<CLMedia> media_; // from WM_INITDIALOG to WM_DESTROY
     // Read by the result window until its Run_Modal returns.
     char resultText_[sizeof(CLLesson::AnswerResult::text)] = "";
+    bool resultOpen_ = false; // from an answer until its result window closes
 };

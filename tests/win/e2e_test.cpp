@@ -177,8 +177,8 @@ void Leave(const Copy& copy, WORD how) {
         ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
                                         5000, &allowed));
         EXPECT_TRUE(allowed) << "the lesson refuses the end of the session";
-        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
-                                        5000, nullptr));
+        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000,
+                                        nullptr));
         TerminateProcess(copy.info.hProcess, 0);
     } else {
         PostMessageA(copy.window, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -2,8 +2,9 @@
 // hardware. Wine loads "wine<name>.drv" for the "Audio" value of
 // HKCU\Software\Wine\Drivers: mmdevapi first (GetPriority and friends), then
 // winmm, which opens it as an installable driver (DriverProc) and asks
-// modMessage for MIDI output devices. The MIDI mapper then routes MIDI_MAPPER
-// to the one device offered here.
+// modMessage for MIDI output devices. It offers two, as a Linux machine does:
+// first "Midi Through", which sounds nowhere, then the synthesizer, which the
+// test prefix points the MIDI mapper at; so a note that misses the mapper shows.
 //
 // Every open, short message and close is appended, one line each, to the file
 // named by TONARIUM_MIDI_LOG:
@@ -11,8 +12,9 @@
 // with the time from QueryPerformanceCounter (comparable across processes),
 // the event "open", "data" (value: the short message), "close" or "exit"
 // (value: devices still open when the driver leaves the process), and the
-// value as 0x%08x. Without TONARIUM_MIDI_LOG the driver offers no device, so
-// the process behaves as on a machine without MIDI.
+// value as 0x%08x; the events of the first device begin with "through-".
+// Without TONARIUM_MIDI_LOG the driver offers no device, so the process
+// behaves as on a machine without MIDI.
 
 #include "tools/recorder/LogClock.h"
 
@@ -25,10 +27,12 @@
 
 namespace {
 
+const UINT kDevices = 2;
+const WCHAR* const kDeviceNames[kDevices] = {L"Midi Through Port-0", L"Tonarium MIDI Recorder"};
 char g_logPath[MAX_PATH];
-LONG g_openCount; // one device: 0 or 1
-MIDIOPENDESC g_client;
-DWORD g_callbackFlags;
+LONG g_openCount[kDevices]; // each 0 or 1
+MIDIOPENDESC g_client[kDevices];
+DWORD g_callbackFlags[kDevices];
 // winmm's DriverCallback, looked up: the SDKs disagree on how they declare it.
 typedef BOOL(WINAPI* DriverCallbackProc)(DWORD_PTR, DWORD, HDRVR, DWORD, DWORD_PTR, DWORD_PTR,
                                          DWORD_PTR);
@@ -40,13 +44,14 @@ bool Is_Recording() {
 
 // One WriteFile per line on a handle opened for appending, so each line lands
 // whole and a reader sees it at once.
-void Record(const char* event, DWORD value) {
+void Record(UINT device, const char* event, DWORD value) {
     if (!Is_Recording()) {
         return;
     }
     char line[96];
-    const int length = std::snprintf(line, sizeof line, "%lld %s 0x%08lx\n", Log_Microseconds(),
-                                     event, static_cast<unsigned long>(value));
+    const int length =
+        std::snprintf(line, sizeof line, "%lld %s%s 0x%08lx\n", Log_Microseconds(),
+                      device == 0 ? "through-" : "", event, static_cast<unsigned long>(value));
     HANDLE file = CreateFileA(g_logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -57,20 +62,20 @@ void Record(const char* event, DWORD value) {
 }
 
 // What a real port tells its client (MOM_OPEN, MOM_CLOSE), as it asked at open.
-void Notify_Client(UINT message) {
+void Notify_Client(UINT device, UINT message) {
+    const MIDIOPENDESC& client = g_client[device];
     if (g_driverCallback != nullptr) {
-        g_driverCallback(g_client.dwCallback, g_callbackFlags,
-                         reinterpret_cast<HDRVR>(g_client.hMidi), message, g_client.dwInstance, 0,
-                         0);
+        g_driverCallback(client.dwCallback, g_callbackFlags[device],
+                         reinterpret_cast<HDRVR>(client.hMidi), message, client.dwInstance, 0, 0);
     }
 }
 
-DWORD Get_DevCaps(MIDIOUTCAPSW* caps, DWORD_PTR size) {
+DWORD Get_DevCaps(UINT device, MIDIOUTCAPSW* caps, DWORD_PTR size) {
     if (caps == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
     MIDIOUTCAPSW full = {};
-    lstrcpynW(full.szPname, L"Tonarium MIDI Recorder", MAXPNAMELEN);
+    lstrcpynW(full.szPname, kDeviceNames[device], MAXPNAMELEN);
     full.wTechnology = MOD_MIDIPORT;
     full.wChannelMask = 0xFFFF;
     // Callers may pass an older, shorter structure: fill what fits.
@@ -78,27 +83,27 @@ DWORD Get_DevCaps(MIDIOUTCAPSW* caps, DWORD_PTR size) {
     return MMSYSERR_NOERROR;
 }
 
-DWORD Open(const MIDIOPENDESC* desc, DWORD flags) {
+DWORD Open(UINT device, const MIDIOPENDESC* desc, DWORD flags) {
     if (desc == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
     // A port serves one client at a time, like a real one.
-    if (InterlockedCompareExchange(&g_openCount, 1, 0) != 0) {
+    if (InterlockedCompareExchange(&g_openCount[device], 1, 0) != 0) {
         return MMSYSERR_ALLOCATED;
     }
-    g_client = *desc;
-    g_callbackFlags = HIWORD(flags & CALLBACK_TYPEMASK);
-    Record("open", flags);
-    Notify_Client(MOM_OPEN);
+    g_client[device] = *desc;
+    g_callbackFlags[device] = HIWORD(flags & CALLBACK_TYPEMASK);
+    Record(device, "open", flags);
+    Notify_Client(device, MOM_OPEN);
     return MMSYSERR_NOERROR;
 }
 
-DWORD Close() {
-    if (InterlockedCompareExchange(&g_openCount, 0, 1) != 1) {
+DWORD Close(UINT device) {
+    if (InterlockedCompareExchange(&g_openCount[device], 0, 1) != 1) {
         return MMSYSERR_INVALHANDLE;
     }
-    Record("close", 0);
-    Notify_Client(MOM_CLOSE);
+    Record(device, "close", 0);
+    Notify_Client(device, MOM_CLOSE);
     return MMSYSERR_NOERROR;
 }
 
@@ -116,8 +121,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
             g_logPath[0] = '\0';
         }
     } else if (reason == DLL_PROCESS_DETACH) {
-        // Tells whether the program left the device open when it ended.
-        Record("exit", static_cast<DWORD>(g_openCount));
+        // Tells whether the program left a device open when it ended.
+        Record(1, "exit", static_cast<DWORD>(g_openCount[0] + g_openCount[1]));
     }
     return TRUE;
 }
@@ -147,25 +152,26 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
     case DRVM_DISABLE:
         return MMSYSERR_NOERROR;
     case MODM_GETNUMDEVS:
-        return Is_Recording() ? 1 : 0;
+        return Is_Recording() ? kDevices : 0;
     default:
         break;
     }
-    if (!Is_Recording() || deviceId != 0) {
+    if (!Is_Recording() || deviceId >= kDevices) {
         return MMSYSERR_BADDEVICEID;
     }
     switch (message) {
     case MODM_GETDEVCAPS:
-        return Get_DevCaps(reinterpret_cast<MIDIOUTCAPSW*>(param1), param2);
+        return Get_DevCaps(deviceId, reinterpret_cast<MIDIOUTCAPSW*>(param1), param2);
     case MODM_OPEN:
-        return Open(reinterpret_cast<const MIDIOPENDESC*>(param1), static_cast<DWORD>(param2));
+        return Open(deviceId, reinterpret_cast<const MIDIOPENDESC*>(param1),
+                    static_cast<DWORD>(param2));
     case MODM_CLOSE:
-        return Close();
+        return Close(deviceId);
     case MODM_DATA:
-        if (g_openCount == 0) {
+        if (g_openCount[deviceId] == 0) {
             return MMSYSERR_INVALHANDLE;
         }
-        Record("data", static_cast<DWORD>(param1));
+        Record(deviceId, "data", static_cast<DWORD>(param1));
         return MMSYSERR_NOERROR;
     default:
         return MMSYSERR_NOTSUPPORTED;

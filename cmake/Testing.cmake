@@ -49,3 +49,5 @@ add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
     ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)
 # Each takes seconds; a program that hangs must not hold the run for long.
 set_tests_properties(e2e_test hostile_test inside_test media_test pictures PROPERTIES TIMEOUT 180)
+# These share one screen, pointer and keyboard: `ctest -j` runs them one at a time.
+set_tests_properties(e2e_test hostile_test pictures PROPERTIES RESOURCE_LOCK display)

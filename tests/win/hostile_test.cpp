@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 using namespace drive;
@@ -36,12 +37,54 @@ struct Case {
 
 const int kMax = 2147483647;
 
+// One case in a folder of its own, so that a failed check ends only this case.
+void Run_Case(const Case& test, const std::string& caseFolder) {
+    SCOPED_TRACE(test.name);
+    CreateDirectoryA(caseFolder.c_str(), nullptr);
+    const size_t slash = test.place.rfind('\\');
+    const std::string place =
+        slash == std::string::npos ? caseFolder : caseFolder + "\\" + test.place.substr(0, slash);
+    const std::string exe = test.place.substr(slash + 1);
+    const std::string ini = place + "\\" + exe.substr(0, exe.rfind('.')) + ".ini";
+    CreateDirectoryA(place.c_str(), nullptr);
+    ASSERT_TRUE(Install(place, "tonarium.exe", exe));
+    if (!test.before.empty()) {
+        ASSERT_TRUE(Write_File(ini, test.before));
+    }
+    if (test.setup == Case::Folder) {
+        CreateDirectoryA(ini.c_str(), nullptr);
+    }
+    // Another program that reads the file and keeps others from writing it.
+    const HANDLE lock = test.setup != Case::Locked
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+    Lesson lesson;
+    ASSERT_TRUE(lesson.Open(place, false, exe)) << GetLastError();
+    std::string captions = Text_Of(lesson.Button(0));
+    for (int note : {2, 4, 5}) {
+        captions += "|" + Text_Of(lesson.Button(note));
+    }
+    EXPECT_EQ(test.captions, captions);
+    EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
+    EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_DERIVED));
+    EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_SHOWANSWER));
+    if (test.setup == Case::Answer) {
+        EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
+        EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
+    }
+    EXPECT_TRUE(lesson.Leave());
+    if (lock != INVALID_HANDLE_VALUE) {
+        CloseHandle(lock);
+    }
+    EXPECT_EQ(test.after, Read_File(ini));
+}
+
 TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     Folder root("hostile");
-    const std::string caseFolder = root.File("c0");
     // A folder that brings the program's path to 259 bytes, the most that fits.
-    ASSERT_LT(caseFolder.size(), 200u) << "no room for the long paths";
-    const std::string deep(259 - caseFolder.size() - 7, 'd');
+    ASSERT_LT(root.File("c0").size(), 200u) << "no room for the long paths";
+    const std::string deep(259 - root.File("c0").size() - 7, 'd');
     // The second byte of メ is a lead byte too: a walk off a boundary never finds one.
     const std::string labels =
         "[data]\r\nC=メメメメメメメメメメメメメメメメ\r\n"
@@ -67,48 +110,8 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
          "問題 1|正解率 0％", false, "", Case::Plain},
     };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.name);
-        CreateDirectoryA(caseFolder.c_str(), nullptr);
-        const size_t slash = test.place.rfind('\\');
-        const std::string place = slash == std::string::npos
-                                      ? caseFolder
-                                      : caseFolder + "\\" + test.place.substr(0, slash);
-        const std::string exe = test.place.substr(slash + 1);
-        const std::string ini = place + "\\" + exe.substr(0, exe.rfind('.')) + ".ini";
-        CreateDirectoryA(place.c_str(), nullptr);
-        ASSERT_TRUE(Install(place, "tonarium.exe", exe));
-        if (!test.before.empty()) {
-            ASSERT_TRUE(Write_File(ini, test.before));
-        }
-        if (test.setup == Case::Folder) {
-            CreateDirectoryA(ini.c_str(), nullptr);
-        }
-        // Another program that reads the file and keeps others from writing it.
-        const HANDLE lock = test.setup != Case::Locked
-                                ? INVALID_HANDLE_VALUE
-                                : CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, 0, nullptr);
-        Lesson lesson;
-        ASSERT_TRUE(lesson.Open(place, false, exe)) << GetLastError();
-        std::string captions = Text_Of(lesson.Button(0));
-        for (int note : {2, 4, 5}) {
-            captions += "|" + Text_Of(lesson.Button(note));
-        }
-        EXPECT_EQ(test.captions, captions);
-        EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
-        EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_DERIVED));
-        EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_SHOWANSWER));
-        if (test.setup == Case::Answer) {
-            EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
-            EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
-        }
-        ASSERT_TRUE(lesson.Leave());
-        if (lock != INVALID_HANDLE_VALUE) {
-            CloseHandle(lock);
-        }
-        EXPECT_EQ(test.after, Read_File(ini));
-        Remove_Tree(caseFolder);
+    for (size_t index = 0; index < std::size(cases); ++index) {
+        Run_Case(cases[index], root.File("c" + std::to_string(index)));
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 
-#include <cstddef>
 #include <string>
 
 namespace outside {

@@ -65,6 +65,14 @@ long long Duplicable_Handles(HANDLE process) {
     return count;
 }
 
+// What the window system shows of a thread's windows: the active one and the focus.
+GUITHREADINFO Gui_Thread(DWORD threadId) {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(threadId, &thread);
+    return thread;
+}
+
 void Send_Key(WORD key, DWORD flags) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
@@ -261,16 +269,15 @@ HWND Lesson::Button(int noteIndex) const {
     return Item(kNoteButtons[noteIndex]);
 }
 
-bool Lesson::Activate() const {
-    SetForegroundWindow(window);
+bool Lesson::Activate(HWND which) const {
+    const HWND target = which != nullptr ? which : window;
+    SetForegroundWindow(target);
     // Keys typed before the program has taken the activation reach no window.
-    return Wait_Until(
-        [&] {
-            GUITHREADINFO thread = {};
-            thread.cbSize = sizeof thread;
-            return GetGUIThreadInfo(info.dwThreadId, &thread) && thread.hwndActive == window;
-        },
-        2000);
+    return Wait_Until([&] { return Gui_Thread(info.dwThreadId).hwndActive == target; }, 2000);
+}
+
+HWND Lesson::Focus() const {
+    return Gui_Thread(info.dwThreadId).hwndFocus;
 }
 
 void Lesson::Menu(char menu, WORD item) const {
@@ -326,7 +333,7 @@ bool Lesson::Ended(DWORD timeoutMs) const {
 }
 
 bool Lesson::Leave(DWORD timeoutMs) const {
-    Command(IDCANCEL);
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     return Ended(timeoutMs);
 }
 

@@ -16,9 +16,11 @@ namespace drive {
 double Now_Ms();
 
 // Polls until done() holds or the time is up; the other process runs on its
-// own, so there is no event to wait for. Returns the last answer.
+// own, so there is no event to wait for. Times are taken from the MIDI log's
+// stamps, not from here, so a poll every 10 ms leaves the CPU to the program.
+// Returns the last answer.
 template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
-    for (const DWORD start = GetTickCount(); !done(); Sleep(2)) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(10)) {
         if (GetTickCount() - start >= timeoutMs) {
             return done();
         }
@@ -131,8 +133,11 @@ public:
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
     void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
-    // Makes the lesson window the one that takes the keyboard's input.
-    bool Activate() const;
+    // Makes the lesson window, or another of the program's, the one that takes
+    // the keyboard's input.
+    bool Activate(HWND which = nullptr) const;
+    // The control that has the keyboard focus.
+    HWND Focus() const;
     // Drops a menu of the lesson window as the keyboard does, Alt and the
     // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
     void Menu(char menu, WORD item = 0) const;
@@ -151,7 +156,7 @@ public:
     bool Sync() const;
     // Waits for the program to end; true when it ended with exit code 0.
     bool Ended(DWORD timeoutMs = 20000) const;
-    // Ends the lesson as the Escape key does and waits for the program to end.
+    // Ends the lesson as its close box does and waits for the program to end.
     bool Leave(DWORD timeoutMs = 20000) const;
 
     HWND window = nullptr;

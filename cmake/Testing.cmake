@@ -45,6 +45,13 @@ endforeach()
 # The program's own path helpers inside the test's process.
 target_link_libraries(inside_test PRIVATE tonarium_win)
 target_link_libraries(media_test PRIVATE tonarium_win)
+# The release zip, made and unpacked as a user unpacks it: the end-to-end test
+# runs the program and opens the help page from there.
+add_test(NAME release_zip COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+    -DOUT=${CMAKE_BINARY_DIR}/bin/release -DCMAKE_CPACK_COMMAND=${CMAKE_CPACK_COMMAND}
+    -P ${CMAKE_SOURCE_DIR}/cmake/ReleaseZip.cmake)
+set_tests_properties(release_zip PROPERTIES FIXTURES_SETUP release)
+set_tests_properties(e2e_test PROPERTIES FIXTURES_REQUIRED release)
 add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
     ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)
 # Each takes seconds; a program that hangs must not hold the run for long.

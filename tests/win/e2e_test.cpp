@@ -269,7 +269,15 @@ void Leave(const Copy& copy, WORD how) {
 
 class EndToEnd : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(Install(folder_.path)); }
+    // The program and its help page as a user unpacks them from the release zip.
+    void SetUp() override {
+        ASSERT_TRUE(Install(folder_.path));
+        for (const char* file : {"tonarium.exe", "index.htm"}) {
+            ASSERT_TRUE(CopyFileA((Here() + "\\release\\" + file).c_str(),
+                                  folder_.File(file).c_str(), FALSE))
+                << file << " is not in the unpacked release zip";
+        }
+    }
 
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy) {

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool Is_Natural(int midiNote) {
-    static const std::set<int> naturals = {0, 2, 4, 5, 7, 9, 11};
-    return naturals.count(midiNote % 12) != 0;
-}
-
 // A lesson as it starts from the settings file: stored values, Start, the first question.
 std::unique_ptr<CLLesson> Started(const CLLesson::Stored& stored) {
     auto lesson = std::make_unique<CLLesson>(NoteLabels{});
@@ -71,81 +66,37 @@ TEST(Lesson, ContinuesTheStoredScore) {
     }
 }
 
-// A long random walk through lessons as the window drives them, with every
-// rule checked after each step.
-TEST(Lesson, RandomWalkKeepsEveryRule) {
+// Questions come from three octaves, from the naturals or, with derived tones,
+// from all twelve notes; never the same MIDI note twice running, though the same
+// note in another octave may follow. A run continued from the file draws anew.
+TEST(Lesson, DrawsEveryNoteOfThreeOctavesAndNeverTheSameTwiceRunning) {
     std::mt19937 choose(20261207);
     auto lesson = Started({});
-    CLLesson::Stored tally; // what the lesson must have stored
-    int previous = -1;
-    bool derivedAtDraw = false;
     std::set<int> drawn[2]; // notes, by the derived tones option they were drawn with
     std::set<int> octaves;
     int sameNoteOtherOctave = 0;
-    for (int step = 0; step < 100000; ++step) {
-        const int pending = lesson->Current_MidiNote();
-        bool drew = false;
-        switch (choose() % 5) {
-        case 0:
-        case 1: { // an answer, then the next question once the result window closes
-            const int answer = static_cast<int>(choose() % kNoteCount);
-            const CLLesson::AnswerResult result = lesson->Answer(answer);
-            ASSERT_TRUE(result.handled);
-            ASSERT_EQ(answer == pending % 12, result.correct);
-            ++tally.asked[pending % 12]; // the asked note counts, not the one answered
-            tally.correct[pending % 12] += result.correct;
-            tally.totalCorrect += result.correct;
-            ++tally.totalQuestions;
-            previous = pending;
-            derivedAtDraw = tally.derivedTones;
-            lesson->Next_Question();
-            drew = true;
-            break;
-        }
-        case 2:
+    for (int step = 0; step < 20000; ++step) {
+        if (choose() % 4 == 0) {
             lesson->Toggle_DerivedTones();
-            tally.derivedTones = !tally.derivedTones;
-            break;
-        case 3:
-            if (choose() % 50 == 0) {
-                lesson->Reset_Score();
-                tally = CLLesson::Stored{tally.derivedTones};
-            }
-            break;
-        default: // the lesson ends, and the next run continues where it stopped
-            if (choose() % 20 == 0) {
-                lesson = Started(lesson->Get_Stored());
-                derivedAtDraw = tally.derivedTones;
-                previous = -1;
-                drew = true;
-            }
-            break;
         }
-        const int midiNote = lesson->Current_MidiNote();
-        ASSERT_TRUE(drew || midiNote == pending) << "only a new question changes the note";
-        ASSERT_TRUE(midiNote >= 48 && midiNote <= 83 && midiNote != previous) << step;
-        ASSERT_TRUE(derivedAtDraw || Is_Natural(midiNote)) << step;
-        if (drew) {
-            drawn[derivedAtDraw].insert(midiNote % 12);
-            octaves.insert((midiNote - 48) / 12);
-            sameNoteOtherOctave += midiNote % 12 == previous % 12;
+        const bool derived = lesson->Derived_Tones();
+        const int previous = lesson->Current_MidiNote();
+        if (choose() % 50 == 0) {
+            lesson = Started(lesson->Get_Stored());
+        } else {
+            lesson->Answer(static_cast<int>(choose() % kNoteCount));
+            ASSERT_NE(previous, lesson->Next_Question()) << step;
+            sameNoteOtherOctave += lesson->Current_MidiNote() % 12 == previous % 12;
         }
-        const CLLesson::Stored stored = lesson->Get_Stored();
-        for (int note = 0; note < kNoteCount; ++note) {
-            ASSERT_EQ(tally.asked[note], stored.asked[note]) << step;
-            ASSERT_EQ(tally.correct[note], stored.correct[note]) << step;
-        }
-        ASSERT_EQ(tally.totalCorrect, stored.totalCorrect) << step;
-        // The pending question counts along with those answered.
-        ASSERT_EQ(tally.totalQuestions + 1, lesson->Total_Questions()) << step;
-        ASSERT_EQ(std::int64_t{tally.totalCorrect} * 100 / (tally.totalQuestions + 1),
-                  lesson->Accuracy_Percent())
-            << step;
+        const int note = lesson->Current_MidiNote();
+        ASSERT_TRUE(note >= 48 && note <= 83 && (derived || (0xAB5 >> note % 12 & 1))) << step;
+        drawn[derived].insert(note % 12);
+        octaves.insert((note - 48) / 12);
     }
     EXPECT_EQ(7u, drawn[false].size());
     EXPECT_EQ(12u, drawn[true].size());
     EXPECT_EQ(3u, octaves.size());
-    EXPECT_GT(sameNoteOtherOctave, 0) << "the same note in another octave may follow";
+    EXPECT_GT(sameNoteOtherOctave, 0);
 }
 
 } // namespace

@@ -29,8 +29,7 @@ inline std::string Status(const drive::Lesson& lesson, int part) {
     struct Text {
         char text[512];
     };
-    const Text answer = drive::Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part,
-                                            [](Text&, char*) {});
+    const Text answer = drive::Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part);
     return std::string(answer.text, sizeof answer.text).c_str();
 }
 

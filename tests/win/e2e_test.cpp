@@ -1,8 +1,7 @@
-// The real tonarium.exe as a user meets it: commands given through its menus
-// from the keyboard, its toolbar with the mouse and its note buttons with both,
-// notes heard through the MIDI recorder, windows where they open, and its
-// settings file checked after every run against the driver's own tally. Each
-// test installs the program in a folder of its own.
+// The real tonarium.exe as a user meets it, unpacked from its release zip into a
+// folder of each test's own: menus from the keyboard, the toolbar with the
+// mouse, note buttons with both; notes heard through the MIDI recorder; the
+// settings file checked after every run against the driver's own tally.
 #include "tests/win/Outside.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +23,7 @@ struct Copy : Lesson {
     bool derivedAtDraw = false; // the option as the pending question was drawn
 };
 
-// Where the pointer rests: off the lesson window, with room around it for a
-// window centred on it.
+// Where the pointer rests: off the lesson, with room for a window around it.
 POINT Rest() {
     return {GetSystemMetrics(SM_CXSCREEN) * 3 / 4, GetSystemMetrics(SM_CYSCREEN) / 4};
 }
@@ -66,12 +64,6 @@ void Expect_Placed(const Copy& copy, HWND window) {
         ClientToScreen(copy.window, &lessonCorner);
         EXPECT_TRUE(corner.x == lessonCorner.x && corner.y == lessonCorner.y) << "not in place";
     }
-}
-
-// A note sounds 1.2 s: bounds that hold on a loaded machine and fail at 1.5 s.
-void Expect_Length(const MidiEvent& on, const MidiEvent& off) {
-    EXPECT_TRUE(on.Note_On() && off.Note_Off() && off.ms - on.ms >= 1190 && off.ms - on.ms <= 1450)
-        << off.ms - on.ms << " ms";
 }
 
 // Answers the pending question by ear: with a click, or with a key (VK_SPACE,
@@ -127,11 +119,8 @@ int Answer(Copy& copy, bool right, WORD key = 0, bool close = true) {
     return asked;
 }
 
-// An option switched through its menu item or with a click on its toolbar
-// button; with help: the help either showed goes again.
-void Toggle(Copy& copy, WORD command, bool byToolbar, bool help = false) {
-    const HWND bar = copy.Item(IDC_STATUSBAR);
-    const Picture parts = help ? Capture_Settled(bar) : Picture();
+// An option switched through its menu item or with a click on its toolbar button.
+void Toggle(Copy& copy, WORD command, bool byToolbar) {
     if (byToolbar) {
         copy.Point_At(command == IDM_DERIVED ? 3 : 4);
         INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
@@ -144,7 +133,6 @@ void Toggle(Copy& copy, WORD command, bool byToolbar, bool help = false) {
     option = !option;
     EXPECT_TRUE(Wait_Until([&] { return Pressed(copy, command) == option; }));
     Move_Pointer(Rest());
-    EXPECT_TRUE(!help || Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "help stays";
     Expect_Shown(copy);
 }
 
@@ -162,29 +150,15 @@ void Open_Owned(const Copy& copy, char menu, int close) {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     EXPECT_TRUE(Wait_Until([&] { return !IsWindow(window); })) << menu;
-    Expect_Shown(copy);
 }
 
-// The help that highlighting the lesson menu's first item, 音を聞く, paints
-// over the status bar; it goes when the menu closes.
-Picture Menu_Help(const Copy& copy) {
-    const HWND bar = copy.Item(IDC_STATUSBAR);
-    const Picture parts = Capture_Settled(bar);
-    copy.Menu('L');
-    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no menu help";
-    const Picture help = Capture_Settled(bar);
-    Tap_Key(VK_MENU);
-    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "menu help stays";
-    return help;
-}
-
-// Pointing at the listen button shows the help of its menu item; pointing
-// past the buttons shows the plain status bar again.
-void Hover(const Copy& copy, const Picture& listenHelp) {
+// Pointing at the listen button shows its help (the pictures show which) over
+// the status bar; pointing past the buttons shows the plain status bar again.
+void Hover(const Copy& copy) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
     copy.Point_At(1);
-    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == listenHelp; }, 2000)) << "no hover help";
+    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no hover help";
     copy.Point_At(5);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "hover help stays";
     Move_Pointer(Rest());
@@ -207,9 +181,9 @@ void Listen_Again(const Copy& copy, bool timed) {
     EXPECT_EQ("open data data close open data ", kinds);
     EXPECT_EQ(last[1].value, last[5].value) << "not the same note again";
     EXPECT_LT(last[2].ms - asked, 500) << "not ended at once";
-    if (timed) {
-        Expect_Length(last[5], last[6]);
-    }
+    // A note sounds 1.2 s: bounds that hold on a loaded machine and fail at 1.5 s.
+    EXPECT_TRUE(!timed || (last[6].ms - last[5].ms >= 1190 && last[6].ms - last[5].ms <= 1450))
+        << last[6].ms - last[5].ms << " ms";
 }
 
 // Reset: question 1 and no score, the same question still pending.
@@ -310,14 +284,11 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
         EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(order[step]); }, 2000))
             << "Tab " << step;
     }
-    const struct {
-        WORD key;
-        int note;
-    } arrows[] = {{VK_RIGHT, 2}, {VK_DOWN, 4}, {VK_LEFT, 2}, {VK_UP, 0}};
+    const int arrows[][2] = {{VK_RIGHT, 2}, {VK_DOWN, 4}, {VK_LEFT, 2}, {VK_UP, 0}};
     for (const auto& arrow : arrows) {
-        Tap_Key(arrow.key);
-        EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(arrow.note); }, 2000))
-            << "arrow " << arrow.key;
+        Tap_Key(static_cast<WORD>(arrow[0]));
+        EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(arrow[1]); }, 2000))
+            << "arrow " << arrow[0];
     }
     for (int answer = 0; answer < 4; ++answer) {
         Answer(copy, answer % 2 == 0, answer < 2 ? VK_SPACE : VK_RETURN);
@@ -343,9 +314,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     // The lesson holds its media file open, so no other program may write it meanwhile.
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_.File("data.mid").c_str(), GENERIC_WRITE, 0,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    Toggle(copy, IDM_DERIVED, true, true);
-    Toggle(copy, IDM_SHOWANSWER, false, true);
-    const Picture listenHelp = Menu_Help(copy);
+    Toggle(copy, IDM_DERIVED, true);
+    Toggle(copy, IDM_SHOWANSWER, false);
 
     // Everything a user does again and again, one way of closing and switching
     // on each of two stretches of rounds, each between two samples of what the
@@ -367,7 +337,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         // While the note of the next question sounds.
         Listen_Again(copy, answer == 1);
         const bool second = answer > kWarm + kStretch || (answer <= kWarm && answer % 2 == 0);
-        Hover(copy, listenHelp);
+        Hover(copy);
         Open_Owned(copy, 'L', second ? IDOK : IDCANCEL);
         Open_Owned(copy, 'H', second ? IDOK : IDCLOSE);
         Toggle(copy, second ? IDM_SHOWANSWER : IDM_DERIVED, !second);
@@ -378,10 +348,10 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
             ASSERT_TRUE(Wait_Until([&] { return copy.Device_Closed(); }, 3000));
             const Resources now = copy.Sample();
             ASSERT_TRUE(now.gdiObjects > 0 && now.handles > 0) << "the counts cannot be read";
-            EXPECT_TRUE(answer == kWarm || now.gdiObjects <= before.gdiObjects + kSlack)
-                << "GDI objects leak: " << before.gdiObjects << " -> " << now.gdiObjects;
-            EXPECT_TRUE(answer == kWarm || now.handles <= before.handles + kSlack)
-                << "handles leak: " << before.handles << " -> " << now.handles;
+            EXPECT_TRUE(answer == kWarm || (now.gdiObjects <= before.gdiObjects + kSlack &&
+                                            now.handles <= before.handles + kSlack))
+                << "a leak: GDI objects " << before.gdiObjects << " -> " << now.gdiObjects
+                << ", handles " << before.handles << " -> " << now.handles;
             before = now;
         }
     }

@@ -12,6 +12,7 @@ TEST(Inside, PathsBesideTheExecutable) {
     struct Row {
         std::string module, settings, help; // help: the path of index.htm beside it
     };
+    const std::string deep = "C:\\" + std::string(246, 'd'); // index.htm in it: 259 bytes
     const Row rows[] = {
         {"C:\\Lessons\\app.exe", "C:\\Lessons\\app.ini", "C:\\Lessons\\index.htm"},
         {"C:\\app.exe", "C:\\app.ini", "C:\\index.htm"},
@@ -20,6 +21,8 @@ TEST(Inside, PathsBesideTheExecutable) {
         {"C:\\x\\app.表", "C:\\x\\app.ini", "C:\\x\\index.htm"},
         {"C:\\x\\app.tar.gz", "C:\\x\\app.tar.ini", "C:\\x\\index.htm"},
         {"app.exe", "app.ini", ""}, // no folder to put it in
+        {deep + "\\app.exe", deep + "\\app.ini", deep + "\\index.htm"},
+        {deep + "d\\app.exe", deep + "d\\app.ini", ""}, // the help page's path does not fit
     };
     for (const Row& row : rows) {
         char settings[MAX_PATH] = "junk";

@@ -4,10 +4,10 @@
 #include "tools/recorder/LogClock.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -94,28 +94,6 @@ std::string Here() {
     return file.substr(0, file.find_last_of('\\'));
 }
 
-void Remove_Tree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        const std::string name = found.cFileName;
-        const std::string child = path + "\\" + name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Remove_Tree(child);
-        } else {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(child.c_str());
-        }
-    }
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 std::string Read_File(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -142,7 +120,13 @@ Folder::Folder(const char* purpose) {
 }
 
 Folder::~Folder() {
-    Remove_Tree(path);
+    // The shell removes the folder with everything in it, read-only files too.
+    const std::string list = path + '\0'; // a list of paths ends with an empty one
+    SHFILEOPSTRUCTA removal = {};
+    removal.wFunc = FO_DELETE;
+    removal.pFrom = list.c_str();
+    removal.fFlags = FOF_NO_UI;
+    SHFileOperationA(&removal);
 }
 
 bool Install(const std::string& folder, const char* program, const std::string& newName) {
@@ -297,8 +281,7 @@ bool Program::Device_Closed() const {
 
 void Lesson::Point_At(int button) const {
     const HWND toolbar = Item(IDC_TOOLBAR);
-    const RECT item =
-        Remote<RECT>(*this, toolbar, TB_GETITEMRECT, std::min(button, 4), [](RECT&, char*) {});
+    const RECT item = Remote<RECT>(*this, toolbar, TB_GETITEMRECT, std::min(button, 4));
     POINT point = {button > 4 ? item.right + 20 : (item.left + item.right) / 2, item.bottom / 2};
     ClientToScreen(toolbar, &point);
     Move_Pointer(point);
@@ -421,11 +404,10 @@ bool Save_Bmp(const Picture& picture, const std::string& path) {
     file.bfSize = static_cast<DWORD>(file.bfOffBits + stride * picture.height);
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+    const size_t row = static_cast<size_t>(picture.width) * 3;
     for (int y = 0; y < picture.height; ++y) {
-        std::string row(stride, '\0');
-        std::memcpy(&row[0], &picture.bgr[static_cast<size_t>(y) * picture.width * 3],
-                    static_cast<size_t>(picture.width) * 3);
-        bytes += row;
+        bytes.append(reinterpret_cast<const char*>(&picture.bgr[y * row]), row);
+        bytes.append(stride - row, '\0'); // rows are padded to four bytes
     }
     return picture.width > 0 && Write_File(path, bytes);
 }

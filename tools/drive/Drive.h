@@ -29,8 +29,6 @@ template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
 }
 
 std::string Here(); // the folder of this executable
-// Removes a folder with everything in it, read-only files too.
-void Remove_Tree(const std::string& path);
 std::string Read_File(const std::string& path);
 bool Write_File(const std::string& path, const std::string& bytes);
 
@@ -100,18 +98,17 @@ public:
     PROCESS_INFORMATION info = {};
 };
 
-// A message whose pointer the system does not carry across processes: the
-// question is written into a buffer in the program's memory (prepare() points
-// it into that buffer where it needs to), and the program writes its answer there.
-template <typename Data, typename Prepare>
-Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam, Prepare prepare) {
+// A message whose answer the program writes through a pointer, which the
+// system does not carry across processes: the answer is written into a buffer
+// in the program's memory, and read from there.
+template <typename Data>
+Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam) {
     Data data = {};
     const HANDLE process = program.info.hProcess;
-    char* buffer = static_cast<char*>(
-        VirtualAllocEx(process, nullptr, sizeof data, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    prepare(data, buffer);
+    void* buffer =
+        VirtualAllocEx(process, nullptr, sizeof data, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     DWORD_PTR result = 0;
-    if (buffer != nullptr && WriteProcessMemory(process, buffer, &data, sizeof data, nullptr) &&
+    if (buffer != nullptr &&
         SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(buffer),
                             SMTO_ABORTIFHUNG, 10000, &result)) {
         ReadProcessMemory(process, buffer, &data, sizeof data, nullptr);

@@ -131,19 +131,20 @@ bool Save_Menus(const Lesson& lesson, const std::string& out) {
     return true;
 }
 
-// Each toolbar button's tip, the pointer resting on the button.
-bool Save_Tips(const Lesson& lesson, const std::string& out) {
+// The lesson with the pointer resting on each toolbar button: the button's tip
+// under the pointer, and its command's help over the status bar.
+bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const HWND tips =
         reinterpret_cast<HWND>(SendMessageA(lesson.Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
     lesson.Activate();
     const struct {
         int index;
         const char* name;
-    } buttons[] = {{1, "tip-listen.bmp"}, {3, "tip-derived.bmp"}, {4, "tip-showanswer.bmp"}};
+    } buttons[] = {{1, "hover-listen.bmp"}, {3, "hover-derived.bmp"}, {4, "hover-showanswer.bmp"}};
     for (const auto& button : buttons) {
         lesson.Point_At(button.index);
         if (!Wait_Until([&] { return IsWindowVisible(tips); }, 5000) ||
-            !Save(tips, out, button.name)) {
+            !Save(lesson.window, out, button.name)) {
             return false;
         }
         Move_Pointer({0, 0});
@@ -166,7 +167,7 @@ int Pictures(const std::string& out) {
     if (!Save_Menus(lesson, out)) {
         return Fail("no menu");
     }
-    if (!Save_Tips(lesson, out)) {
+    if (!Save_Hovers(lesson, out)) {
         return Fail("no tool tip");
     }
     lesson.Menu('H', 'A');

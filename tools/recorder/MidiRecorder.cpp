@@ -130,17 +130,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 // The installable-driver entry point winmm's OpenDriver needs.
 LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1,
                             LPARAM param2) {
-    switch (message) {
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_OPEN:
-    case DRV_CLOSE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-        return 1;
-    default:
-        return DefDriverProc(driverId, driver, message, param1, param2);
-    }
+    // Load, enable, open, close, disable and free, 1 to 6, all succeed.
+    return message >= DRV_LOAD && message <= DRV_FREE
+               ? 1
+               : DefDriverProc(driverId, driver, message, param1, param2);
 }
 
 DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1,

@@ -300,13 +300,11 @@ HWND Lesson::Answer(bool right) const {
 
 bool Lesson::Close_Result(HWND result) const {
     Click(GetDlgItem(result, IDOK));
-    // The next question has been asked once the lesson is back in its loop.
     return Wait_Until([&] { return !IsWindow(result); }) && Sync();
 }
 
 bool Lesson::Sync() const {
-    DWORD_PTR answer = 0;
-    // Answered only once the lesson has handled everything before it.
+    DWORD_PTR answer = 0; // once the lesson is back in its message loop
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-// Drives a real tonarium.exe from outside, as a user meets it: it starts the
-// program in a folder of its own, finds its windows, reads what they show,
-// hears what it sends to the MIDI mapper through the MIDI recorder, and
-// counts what the process holds. Everything here crosses a process boundary.
+// Drives a real tonarium.exe from outside, as a user meets it: starts it in a
+// folder of its own, finds its windows, hears its notes through the MIDI
+// recorder and counts what it holds. Everything here crosses a process boundary.
 
 #include <windows.h>
 
@@ -15,10 +14,9 @@ namespace drive {
 // QueryPerformanceCounter in milliseconds, the clock of the MIDI log.
 double Now_Ms();
 
-// Polls until done() holds or the time is up; the other process runs on its
-// own, so there is no event to wait for. Times are taken from the MIDI log's
-// stamps, not from here, so a poll every 10 ms leaves the CPU to the program.
-// Returns the last answer.
+// Polls until done() holds or the time is up, and returns the last answer. The
+// times measured come from the MIDI log's stamps: a poll every 10 ms leaves the
+// CPU to the program.
 template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
     for (const DWORD start = GetTickCount(); !done(); Sleep(10)) {
         if (GetTickCount() - start >= timeoutMs) {
@@ -32,8 +30,7 @@ std::string Here(); // the folder of this executable
 std::string Read_File(const std::string& path);
 bool Write_File(const std::string& path, const std::string& bytes);
 
-// A new folder under the temporary directory; removed with its files when
-// the object dies.
+// A new folder under the temporary directory, removed with its files.
 class Folder {
 public:
     explicit Folder(const char* purpose);
@@ -44,10 +41,9 @@ public:
     std::string path;
 };
 
-// Copies a program (tonarium.exe unless named), the MIDI recorder, the .htm
-// opener and the help page index.htm from beside this executable into the
-// folder, with the media file data.mid that an installed lesson holds open.
-// The program keeps its name unless newName gives it another.
+// Copies a program (under newName, if given), the MIDI recorder, the .htm
+// opener and the help page from beside this executable into the folder, with
+// the media file data.mid that an installed lesson holds open.
 bool Install(const std::string& folder, const char* program = "tonarium.exe",
              const std::string& newName = "");
 
@@ -69,8 +65,7 @@ struct Resources {
     long long handles = -1;
 };
 
-// One started program. A program still running when the object dies is
-// ended: a failed check must not leave it behind.
+// One started program, ended if still running when the object dies.
 class Program {
 public:
     Program() = default;
@@ -78,10 +73,9 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // recording: its MIDI output goes to a log of its own in the folder (two
-    // copies in one folder are heard apart); otherwise it finds no MIDI device.
-    // What it asks the shell to open (the .htm opener of the test prefix) is
-    // written to opened.log in the folder.
+    // recording: its MIDI output goes to a log of its own in the folder;
+    // otherwise it finds no MIDI device. What it asks the shell to open is
+    // written to opened.log in the folder (the test prefix's .htm opener).
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
                bool recording = true, const std::string& arguments = "");
     // A visible dialog of the program owned by owner (null: its main window).
@@ -98,9 +92,8 @@ public:
     PROCESS_INFORMATION info = {};
 };
 
-// A message whose answer the program writes through a pointer, which the
-// system does not carry across processes: the answer is written into a buffer
-// in the program's memory, and read from there.
+// A message whose answer comes through a pointer, which the system does not
+// carry across processes: it points into the program's memory, read from there.
 template <typename Data>
 Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam) {
     Data data = {};
@@ -129,11 +122,8 @@ public:
               const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000);
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
-    void Command(WORD id) const { PostMessageA(window, WM_COMMAND, id, 0); }
-    // Makes the lesson window, or another of the program's, the one that takes
-    // the keyboard's input.
+    // Gives the lesson window, or another of the program's, the keyboard's input.
     bool Activate(HWND which = nullptr) const;
-    // The control that has the keyboard focus.
     HWND Focus() const;
     // Drops a menu of the lesson window as the keyboard does, Alt and the
     // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
@@ -146,10 +136,9 @@ public:
     HWND Press(int noteIndex) const;
     // Presses the button of the note last heard, or its neighbour.
     HWND Answer(bool right) const;
-    // Closes a window the lesson window owns with its OK button and waits
-    // until the next question has been asked.
+    // Closes a window the lesson owns with its OK button; returns once the next question is asked.
     bool Close_Result(HWND result) const;
-    // Returns once the lesson has handled everything sent or posted to it.
+    // Returns once the lesson has handled everything sent to it.
     bool Sync() const;
     // Waits for the program to end; true when it ended with exit code 0.
     bool Ended(DWORD timeoutMs = 20000) const;
@@ -165,8 +154,7 @@ void Move_Pointer(POINT to);
 // Presses and releases a key, as the keyboard does, in the window that has the focus.
 void Tap_Key(WORD key);
 
-// What the screen shows in a window's rectangle: rows from the top, three
-// bytes a pixel (blue, green, red).
+// What the screen shows in a window's rectangle: rows from the top, blue, green and red bytes.
 struct Picture {
     int width = 0;
     int height = 0;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 
 using namespace drive;
 
@@ -137,14 +138,11 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const HWND tips =
         reinterpret_cast<HWND>(SendMessageA(lesson.Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
     lesson.Activate();
-    const struct {
-        int index;
-        const char* name;
-    } buttons[] = {{1, "hover-listen.bmp"}, {3, "hover-derived.bmp"}, {4, "hover-showanswer.bmp"}};
-    for (const auto& button : buttons) {
-        lesson.Point_At(button.index);
+    const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
+    for (int button : {1, 3, 4}) {
+        lesson.Point_At(button);
         if (!Wait_Until([&] { return IsWindowVisible(tips); }, 5000) ||
-            !Save(lesson.window, out, button.name)) {
+            !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }
         Move_Pointer({0, 0});
@@ -164,11 +162,8 @@ int Pictures(const std::string& out) {
         !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
         return Fail("no lesson window");
     }
-    if (!Save_Menus(lesson, out)) {
-        return Fail("no menu");
-    }
-    if (!Save_Hovers(lesson, out)) {
-        return Fail("no tool tip");
+    if (!Save_Menus(lesson, out) || !Save_Hovers(lesson, out)) {
+        return Fail("no menu or no tool tip");
     }
     lesson.Menu('H', 'A');
     const HWND version = lesson.Wait_Dialog(lesson.window);
@@ -210,7 +205,7 @@ int Soak(int answers) {
             return Fail("no result window");
         }
         if (answer % 100 == 0) {
-            lesson.Command(IDM_DETAILS);
+            lesson.Menu('L', 'A');
             if (!lesson.Close_Result(lesson.Wait_Dialog(lesson.window))) {
                 return Fail("no details window");
             }
@@ -272,11 +267,8 @@ bool Bench_Lesson() {
     return lesson.Leave();
 }
 
-// A floor program by its mode, its figure named after it: (bare) floor_bare, a
-// bare dialog; the others floor_lesson: (template) the lesson's template with
-// no logic; (note) the same, sounding a note at once; (painted) the same,
-// showing and painting the window before the note; (click) a bare dialog that
-// sounds a note once its OK button is clicked.
+// A floor program by its mode (tools/floor), its figure named after it: "bare"
+// is floor_bare, the others are floor_lesson's modes.
 bool Bench_Floor(const std::string& mode) {
     const char* program = mode == "bare" ? "floor_bare.exe" : "floor_lesson.exe";
     const std::string name = "floor_" + mode + "_ms";
@@ -364,23 +356,18 @@ int main(int argc, char** argv) {
     if (command == "pictures" && argc == 3) {
         return Pictures(argv[2]);
     }
-    if (command == "soak" && argc == 3) {
-        return Soak(std::atoi(argv[2]));
+    for (const auto& counted : {std::make_pair("soak", Soak), std::make_pair("startup", Startup),
+                                std::make_pair("bench", Bench)}) {
+        if (command == counted.first && argc == 3) {
+            return counted.second(std::atoi(argv[2]));
+        }
     }
-    if (command == "startup" && argc == 3) {
-        return Startup(std::atoi(argv[2]));
-    }
-    if (command == "bench" && argc == 3) {
-        return Bench(std::atoi(argv[2]));
-    }
-    std::fprintf(stderr,
-                 "usage: tonarium_drive\n"
-                 "  show <program> <picture.bmp> [seconds, 30]  the lesson window of a program "
-                 "started here\n"
-                 "  use-synthesizer                the MIDI mapper to the synthesizer's port\n"
-                 "  pictures <folder>              pictures of a fixed lesson's windows\n"
-                 "  bench <rounds>                 start-up and response times, and floors\n"
-                 "  soak <answers>                 what one long lesson holds, every 100\n"
-                 "  startup <runs>                 starts marked among Wine's traces\n");
+    std::fprintf(stderr, "usage: tonarium_drive\n"
+                         "  show <program> <picture.bmp> [seconds, 30]  the lesson window\n"
+                         "  use-synthesizer     the MIDI mapper to the synthesizer's port\n"
+                         "  pictures <folder>   pictures of a fixed lesson's windows\n"
+                         "  bench <rounds>      start-up and response times, and floors\n"
+                         "  soak <answers>      what one long lesson holds, every 100\n"
+                         "  startup <runs>      starts marked among Wine's traces\n");
     return 2;
 }

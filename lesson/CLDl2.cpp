@@ -12,7 +12,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -230,14 +229,10 @@ void CLDl2::On_MciNotify(WPARAM wParam, LPARAM lParam) {
 // been announced, and no WM_DESTROY comes: the lesson is kept now, as closing
 // the window keeps it.
 void CLDl2::On_EndSession() {
-    CLLesson::Stored stored = lesson_.Get_Stored();
     // While the result window is open, the question answered is counted and
     // the next one not drawn yet. Closing would have drawn and counted it,
     // and the next run takes one off for it: without it, a question is lost.
-    if (resultOpen_ && stored.totalQuestions < INT32_MAX) {
-        ++stored.totalQuestions;
-    }
-    Keep_Lesson(stored);
+    Keep_Lesson(resultOpen_ ? lesson_.Stored_WithNextQuestion() : lesson_.Get_Stored());
 }
 
 void CLDl2::On_Destroy() {

@@ -69,6 +69,12 @@ int CLLesson::Next_Question() {
     return questionMidiNote_;
 }
 
+CLLesson::Stored CLLesson::Stored_WithNextQuestion() const {
+    Stored next = stored_;
+    Count_Up(next.totalQuestions);
+    return next;
+}
+
 CLLesson::AnswerResult CLLesson::Answer(int noteIndex) {
     AnswerResult result;
     if (!started_) {

@@ -34,6 +34,9 @@ public:
 
     void Set_Stored(const Stored& stored) { stored_ = stored; }
     const Stored& Get_Stored() const { return stored_; }
+    // As they will be once the next question is drawn: what a lesson ended
+    // between an answer and its next question keeps.
+    Stored Stored_WithNextQuestion() const;
 
     void Start();
     int Next_Question();

@@ -60,9 +60,11 @@ TEST(Lesson, ContinuesTheStoredScore) {
         EXPECT_EQ(next, notes[asked].correct);
         EXPECT_EQ(next, notes[asked].asked);
         EXPECT_EQ(row.correct, notes[(asked + 1) % 12].asked);
+        const std::int32_t second =
+            row.firstQuestion == INT32_MAX ? INT32_MAX : row.firstQuestion + 1;
+        EXPECT_EQ(second, lesson.Stored_WithNextQuestion().totalQuestions); // kept by a shutdown
         lesson.Next_Question();
-        EXPECT_EQ(row.firstQuestion == INT32_MAX ? INT32_MAX : row.firstQuestion + 1,
-                  lesson.Total_Questions());
+        EXPECT_EQ(second, lesson.Total_Questions());
     }
 }
 

@@ -48,8 +48,7 @@ target_link_libraries(media_test PRIVATE tonarium_win)
 # The release zip, made and unpacked as a user unpacks it: the end-to-end test
 # runs the program and opens the help page from there.
 add_test(NAME release_zip COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
-    -DOUT=${CMAKE_BINARY_DIR}/bin/release -DCMAKE_CPACK_COMMAND=${CMAKE_CPACK_COMMAND}
-    -P ${CMAKE_SOURCE_DIR}/cmake/ReleaseZip.cmake)
+    -DOUT=${CMAKE_BINARY_DIR}/bin/release -P ${CMAKE_SOURCE_DIR}/cmake/ReleaseZip.cmake)
 set_tests_properties(release_zip PROPERTIES FIXTURES_SETUP release)
 set_tests_properties(e2e_test PROPERTIES FIXTURES_REQUIRED release)
 add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare

@@ -62,6 +62,9 @@ bool CLDl1::Dlg_Proc(UINT message, WPARAM wParam, LPARAM) {
         } else if (mode_ == kResultDetailsMode) {
             Init_DetailsMode();
         }
+        // The window opened at the pointer and has grown to the right since: near the
+        // screen's right edge it would run past it.
+        KeepInWorkArea(dialog_);
         return true;
     case WM_PAINT:
         if (mode_ == kResultDetailsMode) {

@@ -1,5 +1,6 @@
 #include "util/WinHelpers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -99,4 +100,21 @@ void ScreenToClientRect(HWND window, RECT* rect) {
     ScreenToClient(window, &bottomRight);
     rect->right = bottomRight.x;
     rect->bottom = bottomRight.y;
+}
+
+void KeepInWorkArea(HWND window) {
+    RECT rect = {0, 0, 0, 0};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(window, &rect) ||
+        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& work = monitor.rcWork;
+    const LONG left =
+        std::max(work.left, std::min(rect.left, work.right - (rect.right - rect.left)));
+    const LONG top = std::max(work.top, std::min(rect.top, work.bottom - (rect.bottom - rect.top)));
+    if (left != rect.left || top != rect.top) {
+        SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }

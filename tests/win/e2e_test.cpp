@@ -17,16 +17,17 @@ using namespace outside;
 
 namespace {
 
-// One started copy of the program and the driver's tally of it.
-struct Copy : Lesson {
-    Tally tally;
-    bool derivedAtDraw = false; // the option as the pending question was drawn
-};
-
 // Where the pointer rests: off the lesson, with room for a window around it.
 POINT Rest() {
     return {GetSystemMetrics(SM_CXSCREEN) * 3 / 4, GetSystemMetrics(SM_CYSCREEN) / 4};
 }
+
+// One started copy of the program and the driver's tally of it.
+struct Copy : Lesson {
+    Tally tally;
+    bool derivedAtDraw = false; // the option as the pending question was drawn
+    POINT answerAt = Rest();    // where the pointer rests while the user answers
+};
 
 // The question number counts the pending question, the accuracy those
 // answered; the options' toolbar buttons show pressed while they are on.
@@ -43,19 +44,24 @@ void Expect_Shown(const Copy& copy) {
 // Where a window of the lesson opens, as its template's style says: the lesson
 // centred on the screen's work area (DS_CENTER); the result and details windows
 // at the pointer (DS_CENTERMOUSE: Windows centres them on it, Wine puts their
-// corner there, and both then widen to the right); the version box at its
-// template's place, the lesson's client corner.
+// corner there, and both then widen to the right, back into the screen at its
+// edge); the version box at its template's place, the lesson's client corner.
+// Each lies inside the work area, also with the pointer at the screen's edge.
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top && rect.right <= work.right &&
+                rect.bottom <= work.bottom)
+        << "past the screen's edge";
     if (window == copy.window) {
-        RECT work = {};
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         EXPECT_NEAR(work.left + work.right, rect.left + rect.right, 2) << "not centred";
         EXPECT_NEAR(work.top + work.bottom, rect.top + rect.bottom, 2) << "not centred";
     } else if (GetDlgItem(window, IDC_RESULT_TEXT) != nullptr) {
         POINT pointer = {};
         GetCursorPos(&pointer);
+        InflateRect(&rect, 4, 4); // at the screen's edge, a few pixels short of it
         EXPECT_TRUE(PtInRect(&rect, pointer)) << "not at the pointer";
     } else {
         POINT corner = {};
@@ -79,7 +85,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, bool close = true) {
     // Without derived tones only the naturals are drawn: the bits of C, D, E, F, G, A and B.
     EXPECT_TRUE(copy.derivedAtDraw || (0xAB5 >> asked & 1)) << asked;
     const HWND button = copy.Button((asked + (right ? 0 : 7)) % 12);
-    Move_Pointer(Rest());
+    Move_Pointer(copy.answerAt);
     for (int tabs = 0; key != 0 && copy.Focus() != button && tabs < 12; ++tabs) {
         const HWND before = copy.Focus();
         Tap_Key(VK_TAB);
@@ -119,13 +125,18 @@ int Answer(Copy& copy, bool right, WORD key = 0, bool close = true) {
     return asked;
 }
 
+// The left button pressed and released where the pointer is, as the mouse does.
+void Click_Pointer() {
+    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                      {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
+    SendInput(2, click, sizeof(INPUT));
+}
+
 // An option switched through its menu item or with a click on its toolbar button.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     if (byToolbar) {
         copy.Point_At(command == IDM_DERIVED ? 3 : 4);
-        INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
-                          {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
-        SendInput(2, click, sizeof(INPUT));
+        Click_Pointer();
     } else {
         copy.Menu('O', command == IDM_DERIVED ? 'D' : 'S');
     }
@@ -136,20 +147,30 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     Expect_Shown(copy);
 }
 
-// Opens the window of a menu's item "(&A)" (details, version) and closes it the given way.
+// Opens the window of a menu's item "(&A)" (details, version) and closes it the
+// given way: Enter, Escape or the close box. The details window hides the
+// result window's controls: a click where its OK button lies does nothing, so
+// the Escape that follows closes the details, not the lesson.
 void Open_Owned(const Copy& copy, char menu, int close) {
+    Move_Pointer(copy.answerAt);
     copy.Menu(menu, 'A');
     const HWND window = copy.Wait_Dialog(copy.window);
     ASSERT_NE(nullptr, window) << menu;
     Expect_Placed(copy, window);
     if (close == IDOK) {
-        Click(GetDlgItem(window, IDOK));
+        ASSERT_TRUE(copy.Activate(window));
+        Tap_Key(VK_RETURN);
     } else if (close == IDCANCEL) {
+        RECT hidden = {};
+        GetWindowRect(GetDlgItem(window, IDOK), &hidden);
+        Move_Pointer({(hidden.left + hidden.right) / 2, (hidden.top + hidden.bottom) / 2});
+        Click_Pointer();
         Tap_Key(VK_ESCAPE);
     } else {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     EXPECT_TRUE(Wait_Until([&] { return !IsWindow(window); })) << menu;
+    EXPECT_TRUE(copy.Sync() && !copy.Wait_Exit(0)) << "the lesson ended";
 }
 
 // Pointing at the listen button shows its help (the pictures show which) over
@@ -365,12 +386,16 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
 // Two copies at once in one folder, without the media file: both sound and
 // answer, the notes they ask differ, and the file is what the last one wrote,
 // the second as Windows ends the session. The help page beside the program
-// opens; without it nothing opens and nothing is shown.
+// opens; without it nothing opens and nothing is shown. The users answer with
+// the pointer at the screen's right edge and at its corner, where the result
+// and details windows must widen into the screen.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;
     Copy second;
     first.tally.totalQuestions = second.tally.totalQuestions = 1;
+    first.answerAt = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) / 2};
+    second.answerAt = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
     Open(first);
     // The second starts a second later, so its questions are drawn anew.
     const std::time_t firstStarted = std::time(nullptr);
@@ -381,15 +406,18 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
         Answer(second, answer % 3 == 0);
     }
     EXPECT_NE(first.Heard(), second.Heard()) << "two runs ask the same notes";
+    Open_Owned(first, 'L', IDCANCEL);
+    Open_Owned(second, 'L', IDCANCEL);
     const std::string opened = folder_.File("opened.log");
     const std::string page = folder_.File("index.htm");
+    const std::string shown = page + "|" + std::to_string(SW_SHOW) + "\n"; // in a window shown
     first.Menu('H', 'C');
-    EXPECT_TRUE(Wait_Until([&] { return Read_File(opened) == page + "\n"; }));
+    EXPECT_TRUE(Wait_Until([&] { return Read_File(opened) == shown; }));
     ASSERT_TRUE(DeleteFileA(page.c_str()));
     first.Menu('H', 'C');
     Answer(first, false);
     EXPECT_EQ(first.window, first.Find_Dialog(nullptr)) << "a window was shown";
-    EXPECT_EQ(page + "\n", Read_File(opened));
+    EXPECT_EQ(shown, Read_File(opened));
     Leave(first, IDM_EXIT);
     Leave(second, WM_ENDSESSION);
     EXPECT_EQ(second.tally.Settings_File(), Settings());

@@ -1,13 +1,14 @@
 // The test prefix's program for .htm files: what the lesson asks the shell to
-// open arrives here as the command-line argument, and is appended as one line
-// to the file named by TONARIUM_OPEN_LOG. Without that variable it does nothing.
+// open arrives here as the command-line argument, and is appended as one line,
+// with how the window is to be shown ("path|5" for SW_SHOW), to the file named
+// by TONARIUM_OPEN_LOG. Without that variable it does nothing.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int show) {
     char log[MAX_PATH] = {};
     const DWORD logLength = GetEnvironmentVariableA("TONARIUM_OPEN_LOG", log, MAX_PATH);
     if (logLength == 0 || logLength >= MAX_PATH) {
@@ -16,7 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // The shell passes "%1" quoted; the line holds the path alone.
     std::string line(commandLine);
     line.erase(std::remove(line.begin(), line.end(), '"'), line.end());
-    line += '\n';
+    line += "|" + std::to_string(show) + "\n";
     // One write on a handle opened for appending, so a reader sees the line whole.
     const HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -31,8 +31,9 @@ if(NOT WIN32)
     if(Python3_FOUND)
         add_test(NAME images_match_their_pictures
             COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-images --check)
-        add_test(NAME help_page COMMAND Python3::Interpreter
-            ${CMAKE_SOURCE_DIR}/tests/help_page.py ${CMAKE_SOURCE_DIR})
+        # The help page says what the program does, in its words and names.
+        add_test(NAME help_page_matches_the_program
+            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/check-help ${CMAKE_SOURCE_DIR})
     endif()
     return()
 endif()

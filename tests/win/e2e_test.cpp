@@ -29,13 +29,14 @@ struct Copy : Lesson {
     POINT answerAt = Rest();    // where the pointer rests while the user answers
 };
 
-// The question number counts the pending question, the accuracy those
-// answered; the options' toolbar buttons show pressed while they are on.
-void Expect_Shown(const Copy& copy) {
+// The question number counts the pending question (while the result window is
+// open, the one answered), the accuracy those answered; the options' toolbar
+// buttons show pressed while they are on.
+void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
     const long long accuracy = answered > 0 ? tally.totalCorrect * 100LL / answered : 0;
-    EXPECT_EQ("問題 " + std::to_string(tally.totalQuestions), Status(copy, 0));
+    EXPECT_EQ("問題 " + std::to_string(answered + !resultOpen), Status(copy, 0));
     EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", Status(copy, 1));
     EXPECT_EQ(tally.derived, Pressed(copy, IDM_DERIVED));
     EXPECT_EQ(tally.showAnswer, Pressed(copy, IDM_SHOWANSWER));
@@ -73,10 +74,12 @@ void Expect_Placed(const Copy& copy, HWND window) {
 }
 
 // Answers the pending question by ear: with a click, or with a key (VK_SPACE,
-// VK_RETURN) on the button that Tab walks the focus to, the result window then
-// closed with Enter too. close: the result window closes, and the next question
-// sounds. Returns the note asked; the tally counts the next question.
-int Answer(Copy& copy, bool right, WORD key = 0, bool close = true) {
+// VK_RETURN) on the button that Tab walks the focus to. The result window, in
+// front of a lesson that takes no input meanwhile, then closes by its OK button
+// (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE), and the next
+// question sounds; close 0 leaves it open. Returns the note asked; the tally
+// counts the next question.
+int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
         throw std::runtime_error("heard no note of the lesson"); // nothing below makes sense
@@ -104,20 +107,26 @@ int Answer(Copy& copy, bool right, WORD key = 0, bool close = true) {
     const std::string shown = tally.showAnswer ? " (" + tally.labels[asked] + ")" : "";
     EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
     Expect_Placed(copy, result);
+    EXPECT_FALSE(IsWindowEnabled(copy.window)) << "the lesson takes input behind its result";
     ++tally.asked[asked];
     tally.correct[asked] += right;
     tally.totalCorrect += right;
     ++tally.totalQuestions;
-    if (!close) {
+    Expect_Shown(copy, true);
+    if (close == 0) {
         return asked;
     }
-    if (key == 0) {
+    if (close == IDOK) {
         EXPECT_TRUE(copy.Close_Result(result));
     } else {
-        EXPECT_TRUE(copy.Activate(result));
-        Tap_Key(VK_RETURN);
+        if (close == IDCLOSE) {
+            PostMessageA(result, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else {
+            EXPECT_TRUE(copy.Activate(result));
+            Tap_Key(close);
+        }
         EXPECT_TRUE(Wait_Until([&] { return !IsWindow(result); }) && copy.Sync());
-        EXPECT_EQ(button, copy.Focus()) << "the focus is not where the user left it";
+        EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
     }
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
@@ -132,8 +141,10 @@ void Click_Pointer() {
     SendInput(2, click, sizeof(INPUT));
 }
 
-// An option switched through its menu item or with a click on its toolbar button.
+// An option switched through its menu item or with a click on its toolbar
+// button; no note sounds for it.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
+    const size_t heard = copy.Heard().size();
     if (byToolbar) {
         copy.Point_At(command == IDM_DERIVED ? 3 : 4);
         Click_Pointer();
@@ -145,6 +156,7 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_TRUE(Wait_Until([&] { return Pressed(copy, command) == option; }));
     Move_Pointer(Rest());
     Expect_Shown(copy);
+    EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
 // Opens the window of a menu's item "(&A)" (details, version) and closes it the
@@ -174,12 +186,16 @@ void Open_Owned(const Copy& copy, char menu, int close) {
 }
 
 // Pointing at the listen button shows its help (the pictures show which) over
-// the status bar; pointing past the buttons shows the plain status bar again.
+// the status bar, and a click on it sounds the note again; pointing past the
+// buttons shows the plain status bar again.
 void Hover(const Copy& copy) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
     copy.Point_At(1);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no hover help";
+    const size_t heard = copy.Heard().size();
+    Click_Pointer();
+    EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     copy.Point_At(5);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "hover help stays";
     Move_Pointer(Rest());
@@ -224,7 +240,7 @@ void Reset(Copy& copy) {
 // Ends the lesson the given way: Escape typed, the menu's 終了, or the end of
 // the Windows session. No note is left sounding and no device open; every note
 // went out through the MIDI mapper on channel 1 with velocity 127, each
-// note-off naming its note.
+// note-off naming its note and none later than 1.2 s after it began.
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -245,14 +261,17 @@ void Leave(const Copy& copy, WORD how) {
     ASSERT_TRUE(copy.Ended());
     int sounding = -1;
     int open = 0;
+    double since = 0;
     for (const MidiEvent& event : copy.Midi()) {
         EXPECT_EQ(std::string::npos, event.kind.find("through")) << "past the MIDI mapper";
         EXPECT_FALSE(event.kind == "data" && (event.value & 0xFF000F) != 0x7F0000) << event.value;
         if (event.Note_On()) {
             EXPECT_EQ(-1, sounding) << "a note-on while a note sounds";
             sounding = event.Note();
+            since = event.ms;
         } else if (event.Note_Off()) {
             EXPECT_EQ(sounding, event.Note()) << "the note-off names another note";
+            EXPECT_LE(event.ms - since, 1450) << "a note sounds on";
             sounding = -1;
         }
         open += event.kind == "open" ? 1 : event.kind == "close" ? -1 : 0;
@@ -312,7 +331,7 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
             << "arrow " << arrow[0];
     }
     for (int answer = 0; answer < 4; ++answer) {
-        Answer(copy, answer % 2 == 0, answer < 2 ? VK_SPACE : VK_RETURN);
+        Answer(copy, answer % 2 == 0, answer < 2 ? VK_SPACE : VK_RETURN, VK_RETURN);
     }
     Leave(copy, IDCANCEL);
     EXPECT_EQ(copy.tally.Settings_File(), Settings());
@@ -331,6 +350,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     tally.userData = "C=ド\r\nG=ソ\r\nmemo=表示は毎朝ﾁｪｯｸ\r\n";
     tally.userSection = "[user]\r\nname=山田 太郎\r\nlevel=3\r\n";
     ASSERT_TRUE(Write_Settings(tally));
+    const std::string started = Settings();
     Open(copy);
     // The lesson holds its media file open, so no other program may write it meanwhile.
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_.File("data.mid").c_str(), GENERIC_WRITE, 0,
@@ -350,7 +370,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
                          !std::all_of(rightOnce, rightOnce + 12, [](bool right) { return right; });
          ++answer) {
         ASSERT_LT(answer, 400) << "some note is never asked";
-        const int asked = Answer(copy, answer % 5 != 0);
+        const WORD closes[] = {IDOK, VK_ESCAPE, IDCLOSE};
+        const int asked = Answer(copy, answer % 5 != 0, 0, closes[answer % 3]);
         rightOnce[asked] = rightOnce[asked] || answer % 5 != 0;
         if (answer > kWarm + 2 * kStretch) {
             continue;
@@ -378,7 +399,11 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     }
     // A shutdown with the result window open, the note still sounding, keeps the
     // lesson as closing the window would have after it.
-    Answer(copy, true, 0, false);
+    Answer(copy, true, 0, 0);
+    // A shutdown that another program cancels leaves the lesson and its file as they are.
+    ASSERT_TRUE(
+        SendMessageTimeoutA(copy.window, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, nullptr));
+    EXPECT_EQ(started, Settings());
     Leave(copy, WM_ENDSESSION);
     EXPECT_EQ(tally.Settings_File(), Settings());
 }

@@ -5,20 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
-#include <random>
-#include <set>
 
 namespace {
-
-// A lesson as it starts from the settings file: stored values, Start, the first question.
-std::unique_ptr<CLLesson> Started(const CLLesson::Stored& stored) {
-    auto lesson = std::make_unique<CLLesson>(NoteLabels{});
-    lesson->Set_Stored(stored);
-    lesson->Start();
-    lesson->Next_Question();
-    return lesson;
-}
 
 // The stored total counts the question pending when the lesson was saved. A
 // right answer counts up the asked note and the total, each count stopping at
@@ -66,39 +54,6 @@ TEST(Lesson, ContinuesTheStoredScore) {
         lesson.Next_Question();
         EXPECT_EQ(second, lesson.Total_Questions());
     }
-}
-
-// Questions come from three octaves, from the naturals or, with derived tones,
-// from all twelve notes; never the same MIDI note twice running, though the same
-// note in another octave may follow. A run continued from the file draws anew.
-TEST(Lesson, DrawsEveryNoteOfThreeOctavesAndNeverTheSameTwiceRunning) {
-    std::mt19937 choose(20261207);
-    auto lesson = Started({});
-    std::set<int> drawn[2]; // notes, by the derived tones option they were drawn with
-    std::set<int> octaves;
-    int sameNoteOtherOctave = 0;
-    for (int step = 0; step < 20000; ++step) {
-        if (choose() % 4 == 0) {
-            lesson->Toggle_DerivedTones();
-        }
-        const bool derived = lesson->Derived_Tones();
-        const int previous = lesson->Current_MidiNote();
-        if (choose() % 50 == 0) {
-            lesson = Started(lesson->Get_Stored());
-        } else {
-            lesson->Answer(static_cast<int>(choose() % kNoteCount));
-            ASSERT_NE(previous, lesson->Next_Question()) << step;
-            sameNoteOtherOctave += lesson->Current_MidiNote() % 12 == previous % 12;
-        }
-        const int note = lesson->Current_MidiNote();
-        ASSERT_TRUE(note >= 48 && note <= 83 && (derived || (0xAB5 >> note % 12 & 1))) << step;
-        drawn[derived].insert(note % 12);
-        octaves.insert((note - 48) / 12);
-    }
-    EXPECT_EQ(7u, drawn[false].size());
-    EXPECT_EQ(12u, drawn[true].size());
-    EXPECT_EQ(3u, octaves.size());
-    EXPECT_GT(sameNoteOtherOctave, 0);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -77,8 +78,8 @@ void Expect_Placed(const Copy& copy, HWND window) {
 // VK_RETURN) on the button that Tab walks the focus to. The result window, in
 // front of a lesson that takes no input meanwhile, then closes by its OK button
 // (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE), and the next
-// question sounds; close 0 leaves it open. Returns the note asked; the tally
-// counts the next question.
+// question sounds, another MIDI note; close 0 leaves it open. Returns the MIDI
+// note asked; the tally counts the next question.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -114,7 +115,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     ++tally.totalQuestions;
     Expect_Shown(copy, true);
     if (close == 0) {
-        return asked;
+        return heard.back();
     }
     if (close == IDOK) {
         EXPECT_TRUE(copy.Close_Result(result));
@@ -130,8 +131,9 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
+    EXPECT_NE(heard.back(), copy.Heard().back()) << "the same note twice running";
     Expect_Shown(copy);
-    return asked;
+    return heard.back();
 }
 
 // The left button pressed and released where the pointer is, as the mouse does.
@@ -365,6 +367,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     // (twelve objects): the slack of each stretch.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
+    std::set<int> octaves;
     Resources before;
     for (int answer = 1; answer <= kWarm + 2 * kStretch ||
                          !std::all_of(rightOnce, rightOnce + 12, [](bool right) { return right; });
@@ -372,7 +375,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         ASSERT_LT(answer, 400) << "some note is never asked";
         const WORD closes[] = {IDOK, VK_ESCAPE, IDCLOSE};
         const int asked = Answer(copy, answer % 5 != 0, 0, closes[answer % 3]);
-        rightOnce[asked] = rightOnce[asked] || answer % 5 != 0;
+        rightOnce[asked % 12] = rightOnce[asked % 12] || answer % 5 != 0;
+        octaves.insert(asked / 12);
         if (answer > kWarm + 2 * kStretch) {
             continue;
         }
@@ -397,6 +401,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
             before = now;
         }
     }
+    EXPECT_EQ(3u, octaves.size()) << "not from three octaves";
     // A shutdown with the result window open, the note still sounding, keeps the
     // lesson as closing the window would have after it.
     Answer(copy, true, 0, 0);

@@ -1,15 +1,10 @@
 // What only the inside of the program shows: its paths, built in the system's
-// code page (Wine cannot start a program whose name ends in a 0x5C trail byte);
-// and the released executable as Windows' Properties show it.
-#include "res/version.h"
-#include "tools/drive/Drive.h"
+// code page (Wine cannot start a program whose name ends in a 0x5C trail byte).
 #include "util/WinHelpers.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -36,39 +31,6 @@ TEST(Inside, PathsBesideTheExecutable) {
         char help[MAX_PATH] = "index.htm";
         EXPECT_EQ(row.help, JoinBesideModulePath(help, row.module.c_str())) << row.module;
     }
-}
-
-// Explorer finds the texts under the translation the block names and shows
-// them with the language (Windows XP's Version tab lists them all).
-TEST(Inside, TheReleasedExecutableAsWindowsShowsIt) {
-    const std::string exe = drive::Here() + "\\release\\tonarium.exe";
-    std::vector<char> block(GetFileVersionInfoSizeA(exe.c_str(), nullptr));
-    ASSERT_TRUE(!block.empty() &&
-                GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(block.size()), &block[0]));
-    const auto value = [&](const std::string& path) -> const void* {
-        void* data = nullptr;
-        UINT size = 0;
-        return VerQueryValueA(&block[0], path.c_str(), &data, &size) && size > 0 ? data : nullptr;
-    };
-    const WORD* translation = static_cast<const WORD*>(value("\\VarFileInfo\\Translation"));
-    ASSERT_NE(nullptr, translation);
-    // Windows shows the language by its name, Wine in English: its number is compared.
-    char strings[40] = {};
-    std::snprintf(strings, sizeof strings, "%04x|\\StringFileInfo\\%04x%04x\\", translation[0],
-                  translation[0], translation[1]);
-    std::string texts(strings, 4);
-    for (const char* name :
-         {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
-          "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion"}) {
-        const char* text = static_cast<const char*>(value(strings + 5 + std::string(name)));
-        texts += std::string("|") + name + "=" + (text != nullptr ? text : "(none)");
-    }
-    EXPECT_EQ("0411|CompanyName=Tonarium developers|FileDescription=Tonarium"
-              "|FileVersion=" TONARIUM_VERSION_TEXT "|InternalName=tonarium"
-              "|LegalCopyright=Copyright (C) 2026 Tonarium developers"
-              "|LegalTrademarks=No trademarks are registered|OriginalFilename=tonarium.exe"
-              "|ProductName=Tonarium|ProductVersion=" TONARIUM_VERSION_TEXT,
-              texts);
 }
 
 } // namespace

@@ -38,7 +38,7 @@ if(NOT WIN32)
     return()
 endif()
 
-foreach(name e2e_test hostile_test inside_test media_test)
+foreach(name e2e_test hostile_test inside_test)
     add_executable(${name} tests/win/${name}.cpp)
     target_link_libraries(${name} PRIVATE tonarium_drive_lib GTest::gtest_main)
     # tonarium.exe and the recorder beside the test.
@@ -47,7 +47,6 @@ foreach(name e2e_test hostile_test inside_test media_test)
 endforeach()
 # The program's own path helpers inside the test's process.
 target_link_libraries(inside_test PRIVATE tonarium_win)
-target_link_libraries(media_test PRIVATE tonarium_win)
 # The release zip, made and unpacked as a user unpacks it: the end-to-end test
 # runs the program and opens the help page from there.
 add_test(NAME release_zip COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
@@ -57,6 +56,6 @@ set_tests_properties(e2e_test PROPERTIES FIXTURES_REQUIRED release)
 add_test(NAME pictures COMMAND ${CMAKE_SOURCE_DIR}/tests/pictures/compare
     ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/pictures)
 # Each takes seconds; a program that hangs must not hold the run for long.
-set_tests_properties(e2e_test hostile_test inside_test media_test pictures PROPERTIES TIMEOUT 180)
+set_tests_properties(e2e_test hostile_test inside_test pictures PROPERTIES TIMEOUT 180)
 # These share one screen, pointer and keyboard: `ctest -j` runs them one at a time.
 set_tests_properties(e2e_test hostile_test pictures PROPERTIES RESOURCE_LOCK display)

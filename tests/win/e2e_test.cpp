@@ -1,7 +1,5 @@
 // The real tonarium.exe as a user meets it, unpacked from its release zip into a
-// folder of each test's own: menus from the keyboard, the toolbar with the
-// mouse, note buttons with both; notes heard through the MIDI recorder; the
-// settings file checked after every run against the driver's own tally.
+// folder of each test's own (tests/README.md: what each check pins).
 #include "tests/win/Outside.h"
 
 #include <gtest/gtest.h>
@@ -43,12 +41,9 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     EXPECT_EQ(tally.showAnswer, Pressed(copy, IDM_SHOWANSWER));
 }
 
-// Where a window of the lesson opens, as its template's style says: the lesson
-// centred on the screen's work area (DS_CENTER); the result and details windows
-// at the pointer (DS_CENTERMOUSE: Windows centres them on it, Wine puts their
-// corner there, and both then widen to the right, back into the screen at its
-// edge); the version box at its template's place, the lesson's client corner.
-// Each lies inside the work area, also with the pointer at the screen's edge.
+// Where a window opens, inside the work area: the lesson centred; the result and
+// details windows at the pointer (Windows centres them on it, Wine puts their
+// corner there; widened, they stay inside); the version box at the lesson's corner.
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -74,12 +69,10 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Answers the pending question by ear: with a click, or with a key (VK_SPACE,
-// VK_RETURN) on the button that Tab walks the focus to. The result window, in
-// front of a lesson that takes no input meanwhile, then closes by its OK button
-// (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE), and the next
-// question sounds, another MIDI note; close 0 leaves it open. Returns the MIDI
-// note asked; the tally counts the next question.
+// Answers by ear with a click, or a key on the button Tab walks to. The result
+// window, the lesson blocked behind it, closes by OK (IDOK), a key (VK_RETURN,
+// VK_ESCAPE) or its close box (IDCLOSE), or stays (0); the next question sounds
+// another MIDI note. Returns the note asked; the tally counts the next question.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -161,10 +154,9 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// Opens the window of a menu's item "(&A)" (details, version) and closes it the
-// given way: Enter, Escape or the close box. The details window hides the
-// result window's controls: a click where its OK button lies does nothing, so
-// the Escape that follows closes the details, not the lesson.
+// Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape
+// or the close box. A click where the details window's hidden OK lies does
+// nothing, so the Escape after it closes the details, not the lesson.
 void Open_Owned(const Copy& copy, char menu, int close) {
     Move_Pointer(copy.answerAt);
     copy.Menu(menu, 'A');
@@ -202,6 +194,13 @@ void Hover(const Copy& copy) {
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     copy.Point_At(5);
     EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "hover help stays";
+    POINT beside = {}; // moving on there keeps the plain bar, move after move
+    GetCursorPos(&beside);
+    for (int step = 1; step <= 2; ++step) {
+        Move_Pointer({beside.x + 4 * step, beside.y});
+        Sleep(60);
+        EXPECT_TRUE(Capture(bar) == parts) << "help beside the buttons";
+    }
     Move_Pointer(Rest());
 }
 
@@ -415,12 +414,10 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies at once in one folder, without the media file: both sound and
-// answer, the notes they ask differ, and the file is what the last one wrote,
-// the second as Windows ends the session. The help page beside the program
-// opens; without it nothing opens and nothing is shown. The users answer with
-// the pointer at the screen's right edge and at its corner, where the result
-// and details windows must widen into the screen.
+// Two copies in one folder, without the media file, answered with the pointer at
+// the screen's right edge and corner: their notes differ, and the file is what
+// the last wrote, as Windows ends the session. The help page opens; without it
+// nothing opens and nothing is shown.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;

@@ -72,7 +72,7 @@ void Expect_Placed(const Copy& copy, HWND window) {
 // Answers by ear with a click, or a key on the button Tab walks to. The result
 // window, the lesson blocked behind it, closes by OK (IDOK), a key (VK_RETURN,
 // VK_ESCAPE) or its close box (IDCLOSE), or stays (0); the next question sounds
-// another MIDI note. Returns the note asked; the tally counts the next question.
+// another note. Returns the MIDI note asked; the tally counts the next question.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {

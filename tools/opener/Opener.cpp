@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int show) {
     if (logLength == 0 || logLength >= MAX_PATH) {
         return 0;
     }
-    // The shell passes "%1" quoted; the line holds the path alone.
+    // The shell passes "%1" quoted; the line holds the bare path and the show command.
     std::string line(commandLine);
     line.erase(std::remove(line.begin(), line.end(), '"'), line.end());
     line += "|" + std::to_string(show) + "\n";

@@ -1,6 +1,7 @@
 #include "lesson/CLDl2.h"
 #include "res/resource.h"
 #include "util/ProgramValues.h"
+#include "util/SystemLibraries.h"
 #include "util/WinHelpers.h"
 
 #include <windows.h>
@@ -23,13 +24,16 @@ void Build_SettingsPath(HINSTANCE instance) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (!Load_SystemLibraries()) {
+        return 0;
+    }
     g_programInstance = instance;
     Build_SettingsPath(instance);
 
     // The lesson dialog's template names the status-bar class, and the
     // toolbar is created from it: both must be registered first.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
+    System_Libraries().InitCommonControlsEx(&controls);
 
     {
         CLDl2 lesson(nullptr, IDD_LESSON, instance);

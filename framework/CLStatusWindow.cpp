@@ -1,5 +1,6 @@
 #include "framework/CLStatusWindow.h"
 
+#include "util/SystemLibraries.h"
 #include "util/WinHelpers.h"
 
 #include <commctrl.h>
@@ -68,7 +69,7 @@ void CLStatusWindow::Paint_Help(HDC windowDc, HFONT font, SIZE windowSize, const
     // One pixel beyond the window on every side, so nothing of the parts' frames
     // is left at the edges.
     RECT area = {-1, -1, windowSize.cx + 1, windowSize.cy + 1};
-    DrawStatusTextA(windowDc, &area, text != nullptr ? text : "", SBT_NOBORDERS);
+    System_Libraries().DrawStatusTextA(windowDc, &area, text != nullptr ? text : "", SBT_NOBORDERS);
 }
 
 void CLStatusWindow::Hide_Help() {

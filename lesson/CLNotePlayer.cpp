@@ -1,5 +1,7 @@
 #include "lesson/CLNotePlayer.h"
 
+#include "util/SystemLibraries.h"
+
 namespace {
 
 const DWORD kNoteOn = 0x90;  // on channel 1
@@ -30,13 +32,14 @@ void CLNotePlayer::Play_Note(int midiNote) {
 
     HMIDIOUT device = nullptr;
     // Only the handle tells whether the mapper opened; the result code is not needed.
-    midiOutOpen(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW);
+    System_Libraries().midiOutOpen(&device, MIDI_MAPPER, reinterpret_cast<DWORD_PTR>(window_), 0,
+                                   CALLBACK_WINDOW);
     if (device == nullptr) {
         return;
     }
     device_ = device;
     soundingNote_ = midiNote;
-    midiOutShortMsg(device_, Short_Message(kNoteOn, midiNote));
+    System_Libraries().midiOutShortMsg(device_, Short_Message(kNoteOn, midiNote));
     SetTimer(window_, kQuestionTimer, kNoteMilliseconds, nullptr);
 }
 
@@ -56,7 +59,7 @@ void CLNotePlayer::Stop_Note() {
     if (device_ == nullptr) {
         return;
     }
-    midiOutShortMsg(device_, Short_Message(kNoteOff, soundingNote_));
-    midiOutClose(device_);
+    System_Libraries().midiOutShortMsg(device_, Short_Message(kNoteOff, soundingNote_));
+    System_Libraries().midiOutClose(device_);
     device_ = nullptr;
 }

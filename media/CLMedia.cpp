@@ -1,6 +1,7 @@
 #include "media/CLMedia.h"
 
 #include "media/TextEqual.h"
+#include "util/SystemLibraries.h"
 
 CLMedia::CLMedia(HWND window)
     : genericParms(), openParms(), playParms(), seekParms(), setParms(), statusParms(),
@@ -11,7 +12,8 @@ CLMedia::~CLMedia() {
 }
 
 MCIERROR CLMedia::Send(MCIDEVICEID device, UINT command, DWORD flags, void* parameters) {
-    return mciSendCommandA(device, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
+    return System_Libraries().mciSendCommandA(device, command, flags,
+                                              reinterpret_cast<DWORD_PTR>(parameters));
 }
 
 bool CLMedia::Open(const char* element, const char* deviceType, int startTrack, int endTrack) {

@@ -129,13 +129,25 @@ Folder::~Folder() {
     SHFileOperationA(&removal);
 }
 
+// The program takes the drivers Windows loads for it from the system folder only, so the
+// recorder goes there; a copy that is already there may be in use, and is left alone.
+bool Install_Recorder() {
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    const std::string built = Here() + "\\winex.drv";
+    const std::string installed = std::string(system, length) + "\\winex.drv";
+    return length > 0 && length < MAX_PATH &&
+           (Read_File(installed) == Read_File(built) ||
+            CopyFileA(built.c_str(), installed.c_str(), FALSE));
+}
+
 bool Install(const std::string& folder, const char* program, const std::string& newName) {
     const std::string target = folder + "\\" + (newName.empty() ? program : newName);
     const auto beside = [&](const char* file) {
         return CopyFileA((Here() + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
     };
     return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
-           beside("winex.drv") && beside("tonarium_opener.exe") && beside("index.htm") &&
+           Install_Recorder() && beside("tonarium_opener.exe") && beside("index.htm") &&
            Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
 }
 
@@ -178,7 +190,7 @@ Program::~Program() {
 }
 
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
-                    const std::string& arguments) {
+                    const std::string& arguments, const std::string& currentFolder) {
     static int programs = 0;
     log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the logs' paths.
@@ -190,8 +202,10 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startMs = Now_Ms();
-    const bool started = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                        nullptr, folder.c_str(), &startup, &info) != FALSE;
+    const bool started =
+        CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       (currentFolder.empty() ? folder : currentFolder).c_str(), &startup,
+                       &info) != FALSE;
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
     SetEnvironmentVariableA("TONARIUM_OPEN_LOG", nullptr);
     return started;
@@ -244,8 +258,9 @@ const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS
                               IDC_NOTE_GS, IDC_NOTE_A,  IDC_NOTE_AS, IDC_NOTE_B};
 
 bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe,
-                  DWORD timeoutMs) {
-    return Start(folder, exe, recording) && (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
+                  DWORD timeoutMs, const std::string& currentFolder) {
+    return Start(folder, exe, recording, "", currentFolder) &&
+           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
            (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 

@@ -41,9 +41,10 @@ public:
     std::string path;
 };
 
-// Copies a program (under newName, if given), the MIDI recorder, the .htm
-// opener and the help page from beside this executable into the folder, with
-// the media file data.mid that an installed lesson holds open.
+// Copies a program (under newName, if given), the .htm opener and the help
+// page from beside this executable into the folder, with the media file
+// data.mid that an installed lesson holds open, and the MIDI recorder into the
+// system folder.
 bool Install(const std::string& folder, const char* program = "tonarium.exe",
              const std::string& newName = "");
 
@@ -76,8 +77,10 @@ public:
     // recording: its MIDI output goes to a log of its own in the folder;
     // otherwise it finds no MIDI device. What it asks the shell to open is
     // written to opened.log in the folder (the test prefix's .htm opener).
+    // It starts in currentFolder, or else in its own.
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
-               bool recording = true, const std::string& arguments = "");
+               bool recording = true, const std::string& arguments = "",
+               const std::string& currentFolder = "");
     // A visible dialog of the program owned by owner (null: its main window).
     HWND Find_Dialog(HWND owner) const;
     HWND Wait_Dialog(HWND owner, DWORD timeoutMs = 10000) const;
@@ -119,7 +122,8 @@ public:
     // Starts the program and waits for its lesson window and, when recording,
     // for the note of the first question.
     bool Open(const std::string& folder, bool recording = true,
-              const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000);
+              const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000,
+              const std::string& currentFolder = "");
     HWND Item(int id) const { return GetDlgItem(window, id); }
     HWND Button(int noteIndex) const;
     // Gives the lesson window, or another of the program's, the keyboard's input.

@@ -16,14 +16,15 @@ bool Has_Path(const char* settingsPath) {
 }
 
 // Copies at most kLabelSize - 1 bytes of text without splitting a double-byte
-// character of the ANSI code page.
+// character of the ANSI code page. A lead byte with no second byte after it (a
+// file cut short, or saved in another encoding) is dropped: kept, it would take
+// the text shown after the label, the result's closing bracket, as its half.
 void Cut_Label(const char* text, char (&label)[kLabelSize]) {
     int length = 0;
     while (text[length] != '\0') {
-        const bool doubleByte =
-            IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1] != '\0';
-        const int next = length + (doubleByte ? 2 : 1);
-        if (next > kLabelSize - 1) {
+        const bool leadByte = IsDBCSLeadByte(static_cast<BYTE>(text[length]));
+        const int next = length + (leadByte ? 2 : 1);
+        if ((leadByte && text[length + 1] == '\0') || next > kLabelSize - 1) {
             break;
         }
         length = next;

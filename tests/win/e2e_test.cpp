@@ -315,10 +315,44 @@ protected:
 // round again; the arrow keys step through the same order, the template having
 // no groups; Space and Enter answer with the focused button, which keeps the
 // focus after the result window; Escape ends the lesson.
+// The help page's example of renamed buttons, as a user adds it to the file the
+// program wrote and saves it from Notepad in the ANSI code page.
+std::string Help_Example(const std::string& page) {
+    const size_t start = page.find("<pre>", page.find("id=\"labels\"")) + 5;
+    const std::string utf8 = page.substr(start, page.find("</pre>", start) - start) + "\n";
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    &wide[0], static_cast<int>(wide.size())));
+    std::string ansi(wide.size() * 2, '\0');
+    ansi.resize(WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0],
+                                    static_cast<int>(ansi.size()), nullptr, nullptr));
+    std::string lines;
+    for (size_t at = 0, end; (end = ansi.find('\n', at)) != std::string::npos; at = end + 1) {
+        lines += ansi.substr(at, end - at) + "\r\n";
+    }
+    return lines;
+}
+
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
-    copy.tally.totalQuestions = 1;
+    Tally& tally = copy.tally;
+    // Buttons renamed as the help page shows, each name on its button and in the result.
+    tally.totalQuestions = 1;
+    tally.showAnswer = true;
+    tally.userData = Help_Example(Read_File(folder_.File("index.htm")));
+    for (size_t at = 0, end; (end = tally.userData.find("\r\n", at)) != std::string::npos;
+         at = end + 2) {
+        const std::string line = tally.userData.substr(at, end - at);
+        std::string* key =
+            std::find(tally.labels, tally.labels + 12, line.substr(0, line.find('=')));
+        ASSERT_NE(tally.labels + 12, key) << "the help page names no button: " << line;
+        *key = line.substr(line.find('=') + 1);
+    }
+    ASSERT_TRUE(Write_Settings(tally));
     Open(copy);
+    for (int note = 0; note < 12; ++note) {
+        EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note)));
+    }
     ASSERT_TRUE(copy.Activate());
     const int order[] = {0, 2, 4, 5, 7, 9, 11, 1, 3, 6, 8, 10, 0};
     EXPECT_EQ(copy.Button(0), copy.Focus()) << "the first tab stop has no focus";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <set>
 #include <stdexcept>
@@ -154,6 +155,77 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
+// The details window's bars as the screen shows them, above the base line (the row with
+// the most black pixels): each note's height in pixels, 0 for none. The white lines of the
+// tenths cross the bars one pixel high.
+std::vector<int> Bars_Shown(HWND window) {
+    const Picture picture = Capture(window);
+    RECT frame = {};
+    RECT client = {};
+    POINT origin = {};
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    ClientToScreen(window, &origin);
+    const int width = client.right;
+    if (picture.width < width + origin.x - frame.left || client.bottom < 2) {
+        return {};
+    }
+    const auto black = [&](int x, int y) {
+        const size_t at = (static_cast<size_t>(y + origin.y - frame.top) * picture.width + x +
+                           origin.x - frame.left) *
+                          3;
+        return y >= 0 && picture.bgr[at] == 0 && picture.bgr[at + 1] == 0 &&
+               picture.bgr[at + 2] == 0;
+    };
+    int base = 0;
+    for (int y = 0, most = 0; y < client.bottom; ++y) {
+        int count = 0;
+        for (int x = 0; x < width; ++x) {
+            count += black(x, y);
+        }
+        if (count > most) {
+            most = count;
+            base = y;
+        }
+    }
+    int left = 0;
+    int right = width - 1;
+    for (; left < right && !black(left, base); ++left) {
+    }
+    for (; right > left && !black(right, base); --right) {
+    }
+    std::vector<int> bars(12, 0);
+    for (int x = left; x <= right; ++x) {
+        if (!black(x, base - 1) || black(x - 1, base - 1)) {
+            continue; // only where a bar begins
+        }
+        int top = base - 1;
+        while (black(x, top - 1) || black(x, top - 2)) {
+            top -= black(x, top - 1) ? 1 : 2;
+        }
+        bars[std::min(11, (x - left) * 12 / (right - left + 1))] = base - top;
+    }
+    return bars;
+}
+
+// Every note's bar stands as high as its share of right answers, none where there is none.
+bool Bars_Agree(const std::vector<int>& bars, const Tally& tally) {
+    double full = 0;
+    for (int note = 0; note < 12 && bars.size() == 12; ++note) {
+        if (tally.correct[note] > 0 && tally.asked[note] > 0) {
+            full = std::max(full, bars[note] * double(tally.asked[note]) / tally.correct[note]);
+        }
+    }
+    for (int note = 0; note < 12 && bars.size() == 12; ++note) {
+        const bool none = tally.correct[note] <= 0 || tally.asked[note] <= 0;
+        const double height = none ? 0 : full * tally.correct[note] / tally.asked[note];
+        if ((none && bars[note] != 0) || std::abs(bars[note] - height) > 1.5) {
+            return false;
+        }
+    }
+    return bars.size() == 12;
+}
+
 // Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape
 // or the close box. A click where the details window's hidden OK lies does
 // nothing, so the Escape after it closes the details, not the lesson.
@@ -163,6 +235,10 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     const HWND window = copy.Wait_Dialog(copy.window);
     ASSERT_NE(nullptr, window) << menu;
     Expect_Placed(copy, window);
+    std::vector<int> bars;
+    EXPECT_TRUE(menu != 'L' ||
+                Wait_Until([&] { return Bars_Agree(bars = Bars_Shown(window), copy.tally); }, 3000))
+        << "bars " << ::testing::PrintToString(bars);
     ASSERT_TRUE(copy.Activate(window)); // keys typed before would reach no window
     if (close == IDOK) {
         Tap_Key(VK_RETURN);

@@ -1,7 +1,6 @@
-// The window-free helpers: chart geometry, the handle table and text comparison.
+// The window-free helpers: chart geometry and the handle table.
 #include "framework/HandleTable.h"
 #include "lesson/ChartGeometry.h"
-#include "media/TextEqual.h"
 
 #include <gtest/gtest.h>
 
@@ -67,28 +66,6 @@ TEST(HandleTable, FindsTheOldestEntryAndKeepsTheOrder) {
     EXPECT_EQ(nullptr, table.Find(&handles[2]));
     ASSERT_TRUE(table.Add(&handles[0], &objects[0])); // usable again once empty
     EXPECT_EQ(&objects[0], table.Find(&handles[0]));
-}
-
-TEST(TextEqual, FoldsTheCaseOfAsciiLettersOnly) {
-    struct Row {
-        const char* a;
-        const char* b;
-        bool equal; // the program compares case-insensitively only
-    };
-    const Row rows[] = {
-        {"cdaudio", "CDAudio", true},
-        {"cdaudio", "cdaudi", false},
-        {"", "", true},
-        {nullptr, "cdaudio", false}, // no device type
-        {"[", "{", false},           // 32 apart, no letters
-        {"@", "`", false},
-        {"\x81", "\xA1", false},
-        {"Z", "z", true}, // either way round
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.equal, TextEqual(row.a, row.b, false))
-            << (row.a ? row.a : "null") << " / " << (row.b ? row.b : "null");
-    }
 }
 
 } // namespace

@@ -155,10 +155,10 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// The details window's bars as the screen shows them, above the base line (the row with
-// the most black pixels): each note's height in pixels, 0 for none. The white lines of the
-// tenths cross the bars one pixel high.
-std::vector<int> Bars_Shown(HWND window) {
+// Every note's bar stands as high as its share of right answers, none where there is none:
+// bars measured on the screen above the base line, the row with the most black pixels, which
+// runs across the twelve columns. The white lines of the tenths cross the bars.
+bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     const Picture picture = Capture(window);
     RECT frame = {};
     RECT client = {};
@@ -166,64 +166,47 @@ std::vector<int> Bars_Shown(HWND window) {
     GetWindowRect(window, &frame);
     GetClientRect(window, &client);
     ClientToScreen(window, &origin);
-    const int width = client.right;
-    if (picture.width < width + origin.x - frame.left || client.bottom < 2) {
-        return {};
-    }
     const auto black = [&](int x, int y) {
         const size_t at = (static_cast<size_t>(y + origin.y - frame.top) * picture.width + x +
                            origin.x - frame.left) *
                           3;
-        return y >= 0 && picture.bgr[at] == 0 && picture.bgr[at + 1] == 0 &&
-               picture.bgr[at + 2] == 0;
+        return at + 2 < picture.bgr.size() &&
+               !(picture.bgr[at] | picture.bgr[at + 1] | picture.bgr[at + 2]);
     };
-    int base = 0;
-    for (int y = 0, most = 0; y < client.bottom; ++y) {
-        int count = 0;
-        for (int x = 0; x < width; ++x) {
-            count += black(x, y);
-        }
-        if (count > most) {
-            most = count;
-            base = y;
+    std::vector<int> row(std::max(1L, client.bottom), 0);
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            row[y] += black(x, y);
         }
     }
+    const int base = static_cast<int>(std::max_element(row.begin(), row.end()) - row.begin());
     int left = 0;
-    int right = width - 1;
-    for (; left < right && !black(left, base); ++left) {
+    for (; left < client.right && !black(left, base); ++left) {
     }
-    for (; right > left && !black(right, base); --right) {
-    }
-    std::vector<int> bars(12, 0);
-    for (int x = left; x <= right; ++x) {
-        if (!black(x, base - 1) || black(x - 1, base - 1)) {
-            continue; // only where a bar begins
-        }
-        int top = base - 1;
+    bars.assign(12, 0);
+    double full = 0;
+    for (int x = left + 1; x < left + row[base]; ++x) {
+        int top = base;
         while (black(x, top - 1) || black(x, top - 2)) {
             top -= black(x, top - 1) ? 1 : 2;
         }
-        bars[std::min(11, (x - left) * 12 / (right - left + 1))] = base - top;
-    }
-    return bars;
-}
-
-// Every note's bar stands as high as its share of right answers, none where there is none.
-bool Bars_Agree(const std::vector<int>& bars, const Tally& tally) {
-    double full = 0;
-    for (int note = 0; note < 12 && bars.size() == 12; ++note) {
-        if (tally.correct[note] > 0 && tally.asked[note] > 0) {
-            full = std::max(full, bars[note] * double(tally.asked[note]) / tally.correct[note]);
+        const int note = (x - left) * 12 / row[base];
+        if (top < base && !black(x - 1, base - 1)) { // where a bar begins
+            bars[note] = base - top;
+            full = std::max(full, tally.correct[note] > 0
+                                      ? bars[note] * double(tally.asked[note]) / tally.correct[note]
+                                      : 0);
         }
     }
-    for (int note = 0; note < 12 && bars.size() == 12; ++note) {
+    for (int note = 0; note < 12; ++note) {
         const bool none = tally.correct[note] <= 0 || tally.asked[note] <= 0;
-        const double height = none ? 0 : full * tally.correct[note] / tally.asked[note];
-        if ((none && bars[note] != 0) || std::abs(bars[note] - height) > 1.5) {
+        if ((none && bars[note] != 0) ||
+            std::abs(bars[note] - (none ? 0 : full * tally.correct[note] / tally.asked[note])) >
+                1.5) {
             return false;
         }
     }
-    return bars.size() == 12;
+    return row[base] > 0;
 }
 
 // Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape
@@ -236,8 +219,7 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     ASSERT_NE(nullptr, window) << menu;
     Expect_Placed(copy, window);
     std::vector<int> bars;
-    EXPECT_TRUE(menu != 'L' ||
-                Wait_Until([&] { return Bars_Agree(bars = Bars_Shown(window), copy.tally); }, 3000))
+    EXPECT_TRUE(menu != 'L' || Wait_Until([&] { return Bars_Agree(window, copy.tally, bars); }))
         << "bars " << ::testing::PrintToString(bars);
     ASSERT_TRUE(copy.Activate(window)); // keys typed before would reach no window
     if (close == IDOK) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <ctime>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -373,38 +374,31 @@ protected:
 // round again; the arrow keys step through the same order, the template having
 // no groups; Space and Enter answer with the focused button, which keeps the
 // focus after the result window; Escape ends the lesson.
-// The help page's example of renamed buttons, as a user adds it to the file the
-// program wrote and saves it from Notepad in the ANSI code page.
-std::string Help_Example(const std::string& page) {
-    const size_t start = page.find("<pre>", page.find("id=\"labels\"")) + 5;
-    const std::string utf8 = page.substr(start, page.find("</pre>", start) - start) + "\n";
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    &wide[0], static_cast<int>(wide.size())));
-    std::string ansi(wide.size() * 2, '\0');
-    ansi.resize(WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0],
-                                    static_cast<int>(ansi.size()), nullptr, nullptr));
-    std::string lines;
-    for (size_t at = 0, end; (end = ansi.find('\n', at)) != std::string::npos; at = end + 1) {
-        lines += ansi.substr(at, end - at) + "\r\n";
-    }
-    return lines;
+// The help page's text (UTF-8) in the code page the program reads, as Notepad saves it as ANSI.
+std::string Ansi(const std::string& utf8) {
+    wchar_t wide[2048] = {};
+    char ansi[4096] = {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 2048);
+    WideCharToMultiByte(932, 0, wide, length, ansi, sizeof ansi, nullptr, nullptr);
+    return ansi;
 }
 
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;
-    // Buttons renamed as the help page shows, each name on its button and in the result.
+    // Buttons renamed as the help page's example shows, each name on its button and in the
+    // result: its lines added below [data] in the file the program wrote.
     tally.totalQuestions = 1;
     tally.showAnswer = true;
-    tally.userData = Help_Example(Read_File(folder_.File("index.htm")));
-    for (size_t at = 0, end; (end = tally.userData.find("\r\n", at)) != std::string::npos;
-         at = end + 2) {
-        const std::string line = tally.userData.substr(at, end - at);
+    const std::string page = Read_File(folder_.File("index.htm"));
+    const size_t example = page.find("<pre>", page.find("id=\"labels\"")) + 5;
+    std::istringstream lines(Ansi(page.substr(example, page.find("</pre>", example) - example)));
+    for (std::string line; std::getline(lines, line);) {
         std::string* key =
             std::find(tally.labels, tally.labels + 12, line.substr(0, line.find('=')));
         ASSERT_NE(tally.labels + 12, key) << "the help page names no button: " << line;
         *key = line.substr(line.find('=') + 1);
+        tally.userData += line + "\r\n";
     }
     ASSERT_TRUE(Write_Settings(tally));
     Open(copy);

@@ -54,6 +54,8 @@ void Expect_Placed(const Copy& copy, HWND window) {
     EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top && rect.right <= work.right &&
                 rect.bottom <= work.bottom)
         << "past the screen's edge";
+    // Never above other programs' windows (Windows keeps an owned one above its owner).
+    EXPECT_FALSE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "always on top";
     if (window == copy.window) {
         EXPECT_NEAR(work.left + work.right, rect.left + rect.right, 2) << "not centred";
         EXPECT_NEAR(work.top + work.bottom, rect.top + rect.bottom, 2) << "not centred";

@@ -369,6 +369,11 @@ protected:
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy) {
         ASSERT_TRUE(copy.Open(folder_.path)) << "no lesson window";
+        // The first note within 3 s of the start: twenty times what it takes here (scripts/bench).
+        const std::vector<MidiEvent> events = copy.Midi();
+        const auto first =
+            std::find_if(events.begin(), events.end(), [](auto& e) { return e.Note_On(); });
+        EXPECT_LT(first->ms - copy.startMs, 3000) << "a slow start";
         copy.derivedAtDraw = copy.tally.derived;
         Expect_Placed(copy, copy.window);
         Expect_Shown(copy);

@@ -248,13 +248,21 @@ void Open_Owned(const Copy& copy, char menu, int close) {
 void Hover(const Copy& copy, bool movingOn) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
+    const auto helpShown = [&](bool shown, DWORD withinMs) {
+        return Wait_Until([&] { return (Capture(bar) != parts) == shown; }, withinMs);
+    };
     copy.Point_At(1);
-    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) != parts; }, 2000)) << "no hover help";
+    EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
     const size_t heard = copy.Heard().size();
     Click_Pointer();
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
+    // Off the bar no mouse move reaches it: a tick of the 300 ms hover timer notices.
+    Move_Pointer(Rest());
+    EXPECT_TRUE(helpShown(false, 1000)) << "hover help stays off the bar";
+    copy.Point_At(1);
+    EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
     copy.Point_At(5);
-    EXPECT_TRUE(Wait_Until([&] { return Capture(bar) == parts; }, 2000)) << "hover help stays";
+    EXPECT_TRUE(helpShown(false, 600)) << "hover help stays";
     POINT beside = {}; // moving on there keeps the plain bar, move after move
     GetCursorPos(&beside);
     for (int step = 1; movingOn && step <= 2; ++step) {

@@ -11,9 +11,9 @@
 
 namespace {
 
-// Counts that only an edited settings file holds, and labels the pictures do
-// not show. Labels 18 x 17 pixels in a client area 90 pixels high: columns of
-// 22 pixels, bars up to 67 pixels standing on a base line at y = 69.
+// Counts that only an edited settings file holds, and labels the pictures do not show. Labels 18 x
+// 17 pixels in a client area 90 pixels high: columns of 22 pixels, bars up to 67 pixels standing on
+// a base line at y = 69.
 TEST(ChartGeometry, BarsFollowTheShareOfCorrectAnswers) {
     struct Row {
         int labelWidth, clientHeight, note;

@@ -23,8 +23,8 @@ inline bool Pressed(const drive::Lesson& lesson, WORD command) {
     return SendMessageA(lesson.Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
 }
 
-// A part of the status bar. Wine's SB_GETTEXTLENGTHA counts characters, not
-// bytes, so a fixed span is read.
+// A part of the status bar. Wine's SB_GETTEXTLENGTHA counts characters, not bytes, so a fixed span
+// is read.
 inline std::string Status(const drive::Lesson& lesson, int part) {
     struct Text {
         char text[512];

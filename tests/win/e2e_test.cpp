@@ -1,5 +1,5 @@
-// The real tonarium.exe as a user meets it, unpacked from its release zip into a
-// folder of each test's own (tests/README.md: what each check pins).
+// The real tonarium.exe as a user meets it, unpacked from its release zip into a folder of each
+// test's own (tests/README.md: what each check pins).
 #include "tests/win/Outside.h"
 
 #include <gtest/gtest.h>
@@ -30,9 +30,9 @@ struct Copy : Lesson {
     POINT answerAt = Rest();    // where the pointer rests while the user answers
 };
 
-// The question number counts the pending question (while the result window is
-// open, the one answered), the accuracy those answered; the options' toolbar
-// buttons show pressed while they are on.
+// The question number counts the pending question (while the result window is open, the one
+// answered), the accuracy those answered; the options' toolbar buttons show pressed while they are
+// on.
 void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
@@ -43,9 +43,9 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     EXPECT_EQ(tally.showAnswer, Pressed(copy, IDM_SHOWANSWER));
 }
 
-// Where a window opens, inside the work area: the lesson centred; the result and
-// details windows at the pointer (Windows centres them on it, Wine puts their
-// corner there; widened, they stay inside); the version box at the lesson's corner.
+// Where a window opens, inside the work area: the lesson centred; the result and details windows at
+// the pointer (Windows centres them on it, Wine puts their corner there; widened, they stay
+// inside); the version box at the lesson's corner.
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -73,10 +73,10 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Answers by ear with a click, or a key on the button Tab walks to. The result
-// window, the lesson blocked behind it, closes by OK (IDOK), a key (VK_RETURN,
-// VK_ESCAPE) or its close box (IDCLOSE), or stays (0); the next question sounds
-// another note. Returns the MIDI note asked; the tally counts the next question.
+// Answers by ear with a click, or a key on the button Tab walks to. The result window, the lesson
+// blocked behind it, closes by OK (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE),
+// or stays (0); the next question sounds another note. Returns the MIDI note asked; the tally
+// counts the next question.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -140,8 +140,8 @@ void Click_Pointer() {
     SendInput(2, click, sizeof(INPUT));
 }
 
-// An option switched through its menu item or with a click on its toolbar
-// button; no note sounds for it.
+// An option switched through its menu item or with a click on its toolbar button; no note sounds
+// for it.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
     if (byToolbar) {
@@ -158,9 +158,9 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// Every note's bar stands as high as its share of right answers, none where there is none:
-// bars measured on the screen above the base line, the row with the most black pixels, which
-// runs across the twelve columns. The white lines of the tenths cross the bars.
+// Every note's bar stands as high as its share of right answers, none where there is none: bars
+// measured on the screen above the base line, the row with the most black pixels, which runs across
+// the twelve columns. The white lines of the tenths cross the bars.
 bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     const Picture picture = Capture(window);
     RECT frame = {};
@@ -212,9 +212,9 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     return row[base] > 0;
 }
 
-// Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape
-// or the close box. A click where the details window's hidden OK lies does
-// nothing, so the Escape after it closes the details, not the lesson.
+// Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape or the close box.
+// A click where the details window's hidden OK lies does nothing, so the Escape after it closes the
+// details, not the lesson.
 void Open_Owned(const Copy& copy, char menu, int close) {
     Move_Pointer(copy.answerAt);
     copy.Menu(menu, 'A');
@@ -242,9 +242,8 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     EXPECT_TRUE(copy.Sync() && !copy.Wait_Exit(0)) << "the lesson ended";
 }
 
-// Pointing at the listen button shows its help (the pictures show which) over
-// the status bar, and a click on it sounds the note again; pointing past the
-// buttons shows the plain status bar again.
+// Pointing at the listen button shows its help (the pictures show which) over the status bar, and a
+// click on it sounds the note again; pointing past the buttons shows the plain status bar again.
 void Hover(const Copy& copy, bool movingOn) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
@@ -273,8 +272,8 @@ void Hover(const Copy& copy, bool movingOn) {
     Move_Pointer(Rest());
 }
 
-// Listening again while the note sounds ends it at once and sounds it anew (Leave times
-// every note of the log).
+// Listening again while the note sounds ends it at once and sounds it anew (Leave times every note
+// of the log).
 void Listen_Again(const Copy& copy) {
     const size_t heard = copy.Heard().size();
     copy.Menu('L', 'S');
@@ -305,10 +304,10 @@ void Reset(Copy& copy) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
-// Ends the lesson the given way: Escape typed, the menu's 終了, or the end of
-// the Windows session. No note is left sounding and no device open; every note
-// went out through the MIDI mapper on channel 1 with velocity 127, each
-// note-off naming its note, 1.2 s after it began or at once before the next.
+// Ends the lesson the given way: Escape typed, the menu's 終了, or the end of the Windows session.
+// No note is left sounding and no device open; every note went out through the MIDI mapper on
+// channel 1 with velocity 127, each note-off naming its note, 1.2 s after it began or at once
+// before the next.
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -390,10 +389,9 @@ protected:
     Folder folder_{"e2e"};
 };
 
-// Tab walks the note buttons in the template's order, the naturals first, and
-// round again; the arrow keys step through the same order, the template having
-// no groups; Space and Enter answer with the focused button, which keeps the
-// focus after the result window; Escape ends the lesson.
+// Tab walks the note buttons in the template's order, the naturals first, and round again; the
+// arrow keys step through the same order, the template having no groups; Space and Enter answer
+// with the focused button, which keeps the focus after the result window; Escape ends the lesson.
 // The help page's text (UTF-8) in the code page the program reads, as Notepad saves it as ANSI.
 std::string Ansi(const std::string& utf8) {
     wchar_t wide[2048] = {};
@@ -406,8 +404,8 @@ std::string Ansi(const std::string& utf8) {
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;
-    // Buttons renamed as the help page's example shows, each name on its button and in the
-    // result: its lines added below [data] in the file the program wrote.
+    // Buttons renamed as the help page's example shows, each name on its button and in the result:
+    // its lines added below [data] in the file the program wrote.
     tally.totalQuestions = 1;
     tally.showAnswer = true;
     const std::string page = Read_File(folder_.File("index.htm"));
@@ -467,11 +465,10 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
 
-    // Everything a user does again and again, one way of closing and switching
-    // on each of two stretches of rounds, each between two samples of what the
-    // program holds, taken once its note has ended. Wine's cache of device
-    // contexts grows over the first rounds, and now and then later by four DCs
-    // (twelve objects): the slack of each stretch.
+    // Everything a user does again and again, one way of closing and switching on each of two
+    // stretches of rounds, each between two samples of what the program holds, taken once its note
+    // has ended. Wine's cache of device contexts grows over the first rounds, and now and then
+    // later by four DCs (twelve objects): the slack of each stretch.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
     std::set<int> octaves;
@@ -509,8 +506,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         }
     }
     EXPECT_EQ(3u, octaves.size()) << "not from three octaves";
-    // A shutdown with the result window open, the note still sounding, keeps the
-    // lesson as closing the window would have after it.
+    // A shutdown with the result window open, the note still sounding, keeps the lesson as closing
+    // the window would have after it.
     Answer(copy, true, 0, 0);
     // A shutdown that another program cancels leaves the lesson and its file as they are.
     ASSERT_TRUE(
@@ -520,10 +517,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder, without the media file, answered with the pointer at
-// the screen's right edge and corner: their notes differ, and the file is what
-// the last wrote, as Windows ends the session. The help page opens; without it
-// nothing opens and nothing is shown.
+// Two copies in one folder, without the media file, answered with the pointer at the screen's right
+// edge and corner: their notes differ, and the file is what the last wrote, as Windows ends the
+// session. The help page opens; without it nothing opens and nothing is shown.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;

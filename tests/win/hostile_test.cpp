@@ -1,5 +1,5 @@
-// Settings files and places that a user or an accident may give the program:
-// the real tonarium.exe must run, show what it read, and write only what it owns.
+// Settings files and places that a user or an accident may give the program: the real tonarium.exe
+// must run, show what it read, and write only what it owns.
 #include "tests/win/Outside.h"
 
 #include <gtest/gtest.h>
@@ -115,12 +115,12 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     }
 }
 
-// Files named as libraries Windows loads for the program, beside it and in the folder it is
-// started in, are not loaded: not WINMM and COMCTL32, which it uses, nor MCI's sequencer, which
-// WINMM loads later by bare name to open data.mid. A plant that is loaded writes "<name>.loaded"
-// beside itself. The test's Wine prefers such files to its own (WINEDLLOVERRIDES, from
-// cmake/Testing.cmake), as Windows takes them before its system folder: the control plant,
-// loaded by its full path, shows that it does.
+// Files named as libraries Windows loads for the program, beside it and in the folder it is started
+// in, are not loaded: not WINMM and COMCTL32, which it uses, nor MCI's sequencer, which WINMM loads
+// later by bare name to open data.mid. A plant that is loaded writes "<name>.loaded" beside itself.
+// The test's Wine prefers such files to its own (WINEDLLOVERRIDES, from cmake/Testing.cmake), as
+// Windows takes them before its system folder: the control plant, loaded by its full path, shows
+// that it does.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));

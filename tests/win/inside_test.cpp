@@ -1,5 +1,5 @@
-// What only the inside of the program shows: its paths, built in the system's
-// code page (Wine cannot start a program whose name ends in a 0x5C trail byte).
+// What only the inside of the program shows: its paths, built in the system's code page (Wine
+// cannot start a program whose name ends in a 0x5C trail byte).
 #include "util/WinHelpers.h"
 
 #include <gtest/gtest.h>

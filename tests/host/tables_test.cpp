@@ -1,5 +1,4 @@
-// The window-free helpers: chart geometry and the handle table.
-#include "framework/HandleTable.h"
+// The chart's geometry, which needs no window: the bars of scores only an edited file holds.
 #include "lesson/ChartGeometry.h"
 
 #include <gtest/gtest.h>
@@ -44,28 +43,6 @@ TEST(ChartGeometry, BarsFollowTheShareOfCorrectAnswers) {
         EXPECT_EQ(std::make_tuple(row.bar.left, row.bar.top, row.bar.right, row.bar.bottom),
                   std::make_tuple(bar.left, bar.top, bar.right, bar.bottom));
     }
-}
-
-TEST(HandleTable, FindsTheOldestEntryAndKeepsTheOrder) {
-    int handles[4];
-    int objects[4];
-    HandleTable table;
-    for (int i : {0, 1, 2}) {
-        ASSERT_TRUE(table.Add(&handles[i], &objects[i]));
-    }
-    ASSERT_TRUE(table.Add(&handles[1], &objects[3])); // the same handle again
-    table.Remove(&handles[3]);                        // not in the table
-    EXPECT_EQ(&objects[1], table.Find(&handles[1]));
-    table.Remove(&handles[0]);
-    table.Remove(&handles[1]);
-    EXPECT_EQ(nullptr, table.Find(&handles[0]));
-    EXPECT_EQ(&objects[3], table.Find(&handles[1]));
-    EXPECT_EQ(&objects[2], table.Find(&handles[2]));
-    table.Remove(&handles[1]);
-    table.Remove(&handles[2]);
-    EXPECT_EQ(nullptr, table.Find(&handles[2]));
-    ASSERT_TRUE(table.Add(&handles[0], &objects[0])); // usable again once empty
-    EXPECT_EQ(&objects[0], table.Find(&handles[0]));
 }
 
 } // namespace

@@ -133,13 +133,6 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     return heard.back();
 }
 
-// The left button pressed and released where the pointer is, as the mouse does.
-void Click_Pointer() {
-    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
-                      {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
-    SendInput(2, click, sizeof(INPUT));
-}
-
 // An option switched through its menu item or with a click on its toolbar button; no note sounds
 // for it.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
@@ -160,8 +153,8 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
 }
 
 // Every note's bar stands as high as its share of right answers, none where there is none: bars
-// measured on the screen above the base line, the row with the most black pixels, which runs across
-// the twelve columns. The white lines of the tenths cross the bars.
+// measured on the screen from their top down to the base line, the row with the most black pixels,
+// which runs across the twelve columns (a white line of the tenths may hide a bar's top row).
 bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     const Picture picture = Capture(window);
     RECT frame = {};
@@ -185,21 +178,23 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     }
     const int base = static_cast<int>(std::max_element(row.begin(), row.end()) - row.begin());
     int left = 0;
-    for (; left < client.right && !black(left, base); ++left) {
+    while (left < client.right && !black(left, base)) {
+        ++left;
     }
     bars.assign(12, 0);
-    double full = 0;
     for (int x = left + 1; x < left + row[base]; ++x) {
-        int top = base;
-        while (black(x, top - 1) || black(x, top - 2)) {
-            top -= black(x, top - 1) ? 1 : 2;
+        int top = 0;
+        while (top < base && !black(x, top)) {
+            ++top;
         }
-        const int note = (x - left) * 12 / row[base];
         if (top < base && !black(x - 1, base - 1)) { // where a bar begins
-            bars[note] = base - top;
-            full = std::max(full, tally.correct[note] > 0
-                                      ? bars[note] * double(tally.asked[note]) / tally.correct[note]
-                                      : 0);
+            bars[(x - left) * 12 / row[base]] = base - top;
+        }
+    }
+    double full = 0; // the height of a bar of answers all right
+    for (int note = 0; note < 12; ++note) {
+        if (tally.correct[note] > 0 && tally.asked[note] > 0) {
+            full = std::max(full, bars[note] * double(tally.asked[note]) / tally.correct[note]);
         }
     }
     for (int note = 0; note < 12; ++note) {
@@ -395,15 +390,6 @@ protected:
 // Tab walks the note buttons in the template's order, the naturals first, and round again; the
 // arrow keys step through the same order, the template having no groups; Space and Enter answer
 // with the focused button, which keeps the focus after the result window; Escape ends the lesson.
-// The help page's text (UTF-8) in the code page the program reads, as Notepad saves it as ANSI.
-std::string Ansi(const std::string& utf8) {
-    wchar_t wide[2048] = {};
-    char ansi[4096] = {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 2048);
-    WideCharToMultiByte(932, 0, wide, length, ansi, sizeof ansi, nullptr, nullptr);
-    return ansi;
-}
-
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;

@@ -355,6 +355,22 @@ void Tap_Key(WORD key) {
     Send_Key(key, KEYEVENTF_KEYUP);
 }
 
+void Click_Pointer() {
+    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                      {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
+    SendInput(2, click, sizeof(INPUT));
+}
+
+std::string Ansi(const std::string& utf8) {
+    std::wstring wide(utf8.size() + 1, L'\0');
+    wide.resize(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], static_cast<int>(wide.size())));
+    std::string ansi(wide.size() * 2, '\0');
+    ansi.resize(WideCharToMultiByte(932, 0, wide.c_str(), -1, &ansi[0],
+                                    static_cast<int>(ansi.size()), nullptr, nullptr));
+    return ansi.c_str();
+}
+
 Picture Capture(HWND window) {
     Picture picture;
     RECT area = {};

@@ -157,6 +157,10 @@ void Click(HWND button);
 void Move_Pointer(POINT to);
 // Presses and releases a key, as the keyboard does, in the window that has the focus.
 void Tap_Key(WORD key);
+// Presses and releases the left button where the pointer is, as the mouse does.
+void Click_Pointer();
+// UTF-8 text in the code page the program reads (932), as Notepad saves it as "ANSI".
+std::string Ansi(const std::string& utf8);
 
 // What the screen shows in a window's rectangle: rows from the top, blue, green and red bytes.
 struct Picture {

@@ -115,12 +115,10 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     }
 }
 
-// Files named as libraries Windows loads for the program, beside it and in the folder it is started
-// in, are not loaded: not WINMM and COMCTL32, which it uses, nor MCI's sequencer, which WINMM loads
-// later by bare name to open data.mid. A plant that is loaded writes "<name>.loaded" beside itself.
-// The test's Wine prefers such files to its own (WINEDLLOVERRIDES, from cmake/Testing.cmake), as
-// Windows takes them before its system folder: the control plant, loaded by its full path, shows
-// that it does.
+// Files named as libraries Windows loads for the program (WINMM, COMCTL32, and MCI's sequencer,
+// which WINMM loads by bare name to open data.mid), beside it and in its current folder, are not
+// loaded: a loaded plant writes "<name>.loaded". Wine prefers such files to its own, as Windows
+// does (WINEDLLOVERRIDES, cmake/Testing.cmake): the control plant, loaded by full path, shows it.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));

@@ -57,13 +57,12 @@ bool Load_SystemLibraries() {
     Restrict_DllSearch();
     const HMODULE comctl = Load_FromSystemFolder("comctl32.dll");
     const HMODULE winmm = Load_FromSystemFolder("winmm.dll");
-    SystemLibraries& table = g_libraries;
-    return Take(comctl, "InitCommonControlsEx", table.InitCommonControlsEx) &&
-           Take(comctl, "DrawStatusTextA", table.DrawStatusTextA) &&
-           Take(winmm, "midiOutOpen", table.midiOutOpen) &&
-           Take(winmm, "midiOutShortMsg", table.midiOutShortMsg) &&
-           Take(winmm, "midiOutClose", table.midiOutClose) &&
-           Take(winmm, "mciSendCommandA", table.mciSendCommandA);
+    return Take(comctl, "InitCommonControlsEx", g_libraries.InitCommonControlsEx) &&
+           Take(comctl, "DrawStatusTextA", g_libraries.DrawStatusTextA) &&
+           Take(winmm, "midiOutOpen", g_libraries.midiOutOpen) &&
+           Take(winmm, "midiOutShortMsg", g_libraries.midiOutShortMsg) &&
+           Take(winmm, "midiOutClose", g_libraries.midiOutClose) &&
+           Take(winmm, "mciSendCommandA", g_libraries.mciSendCommandA);
 }
 
 const SystemLibraries& System_Libraries() {

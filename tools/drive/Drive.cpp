@@ -134,11 +134,13 @@ Folder::~Folder() {
 bool Install_Recorder() {
     char system[MAX_PATH];
     const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
     const std::string built = Here() + "\\winex.drv";
     const std::string installed = std::string(system, length) + "\\winex.drv";
-    return length > 0 && length < MAX_PATH &&
-           (Read_File(installed) == Read_File(built) ||
-            CopyFileA(built.c_str(), installed.c_str(), FALSE));
+    return Read_File(installed) == Read_File(built) ||
+           CopyFileA(built.c_str(), installed.c_str(), FALSE);
 }
 
 bool Install(const std::string& folder, const char* program, const std::string& newName) {

@@ -18,9 +18,15 @@ using namespace outside;
 
 namespace {
 
+RECT Work_Area() { // the screen but for the taskbar
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 // Where the pointer rests: off the lesson, with room for a window around it.
 POINT Rest() {
-    return {GetSystemMetrics(SM_CXSCREEN) * 3 / 4, GetSystemMetrics(SM_CYSCREEN) / 4};
+    return {Work_Area().right * 3 / 4, Work_Area().bottom / 4};
 }
 
 // One started copy of the program and the driver's tally of it.
@@ -28,6 +34,7 @@ struct Copy : Lesson {
     Tally tally;
     bool derivedAtDraw = false; // the option as the pending question was drawn
     POINT answerAt = Rest();    // where the pointer rests while the user answers
+    Picture marks[2];           // the result's mark for a wrong and a right answer, as first seen
 };
 
 // The question number counts the pending question (while the result window is open, the one
@@ -49,13 +56,18 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    RECT work = {};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT work = Work_Area();
     EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top && rect.right <= work.right &&
                 rect.bottom <= work.bottom)
         << "past the screen's edge";
-    // Never above other programs' windows (Windows keeps an owned one above its owner).
-    EXPECT_FALSE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "always on top";
+    // Never above other programs' windows (Windows keeps an owned one above its owner); on the
+    // taskbar the lesson alone (an owned window shows there with WS_EX_APPWINDOW).
+    const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    EXPECT_FALSE(exStyle & WS_EX_TOPMOST) << "always on top";
+    EXPECT_EQ(window == copy.window,
+              !(exStyle & WS_EX_TOOLWINDOW) &&
+                  (!GetWindow(window, GW_OWNER) || exStyle & WS_EX_APPWINDOW))
+        << "on the taskbar";
     if (window == copy.window) {
         EXPECT_NEAR(work.left + work.right, rect.left + rect.right, 2) << "not centred";
         EXPECT_NEAR(work.top + work.bottom, rect.top + rect.bottom, 2) << "not centred";
@@ -73,7 +85,8 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Answers by ear with a click, or a key on the button Tab walks to. The result window, the lesson
+// Answers by ear with a click (VK_LBUTTON: the mouse's, where the result window then opens), or a
+// key on the button Tab walks to. The result window, with the mark of its verdict, the lesson
 // blocked behind it, closes by OK (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE),
 // or stays (0); the next question sounds another note. Returns the MIDI note asked; the tally
 // counts the next question.
@@ -87,12 +100,15 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     EXPECT_TRUE(copy.derivedAtDraw || (0xAB5 >> asked & 1)) << asked;
     const HWND button = copy.Button((asked + (right ? 0 : 7)) % 12);
     Move_Pointer(copy.answerAt);
-    for (int tabs = 0; key != 0 && copy.Focus() != button && tabs < 12; ++tabs) {
+    for (int tabs = 0; key > VK_LBUTTON && copy.Focus() != button && tabs < 12; ++tabs) {
         const HWND before = copy.Focus();
         Tap_Key(VK_TAB);
         Wait_Until([&] { return copy.Focus() != before; }, 2000);
     }
-    if (key != 0) {
+    if (key == VK_LBUTTON) {
+        EXPECT_TRUE(copy.Activate());
+        Click_Centre(button);
+    } else if (key != 0) {
         Tap_Key(key);
     } else {
         Click(button);
@@ -105,6 +121,12 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::string shown = tally.showAnswer ? " (" + tally.labels[asked] + ")" : "";
     EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
     Expect_Placed(copy, result);
+    const HWND mark = GetDlgItem(result, right ? IDC_MARK_CORRECT : IDC_MARK_WRONG);
+    EXPECT_TRUE(IsWindowVisible(mark) &&
+                !IsWindowVisible(GetDlgItem(result, right ? IDC_MARK_WRONG : IDC_MARK_CORRECT)));
+    Picture& seen = copy.marks[right];
+    seen = seen.width ? seen : Capture_Settled(mark);
+    EXPECT_TRUE(Wait_Until([&] { return Capture(mark) == seen; }, 2000)) << "another mark";
     EXPECT_FALSE(IsWindowEnabled(copy.window)) << "the lesson takes input behind its result";
     ++tally.asked[asked];
     tally.correct[asked] += right;
@@ -226,10 +248,7 @@ void Open_Owned(const Copy& copy, char menu, int close) {
         Tap_Key(VK_RETURN);
     } else if (close == IDCANCEL) {
         if (menu == 'L') { // the version box shows its OK
-            RECT hidden = {};
-            GetWindowRect(GetDlgItem(window, IDOK), &hidden);
-            Move_Pointer({(hidden.left + hidden.right) / 2, (hidden.top + hidden.bottom) / 2});
-            Click_Pointer();
+            Click_Centre(GetDlgItem(window, IDOK));
         }
         Tap_Key(VK_ESCAPE);
     } else {
@@ -255,7 +274,7 @@ void Hover(const Copy& copy, bool movingOn) {
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     // Off the bar no mouse move reaches it: a tick of the 300 ms hover timer notices.
     Move_Pointer(Rest());
-    EXPECT_TRUE(helpShown(false, 1000)) << "hover help stays off the bar";
+    EXPECT_TRUE(helpShown(false, 700)) << "hover help stays off the bar";
     copy.Point_At(1);
     EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
     copy.Point_At(5);
@@ -368,8 +387,9 @@ protected:
     }
 
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
-    void Open(Copy& copy) {
-        ASSERT_TRUE(copy.Open(folder_.path)) << "no lesson window";
+    void Open(Copy& copy, const std::string& currentFolder = "") {
+        ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder))
+            << "no lesson window";
         // The first note within 3 s of the start: twenty times what it takes here (scripts/bench).
         const std::vector<MidiEvent> events = copy.Midi();
         const auto first =
@@ -420,11 +440,12 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
         EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(order[step]); }, 2000))
             << "Tab " << step;
     }
-    const int arrows[][2] = {{VK_RIGHT, 2}, {VK_DOWN, 4}, {VK_LEFT, 2}, {VK_UP, 0}};
-    for (const auto& arrow : arrows) {
-        Tap_Key(static_cast<WORD>(arrow[0]));
-        EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(arrow[1]); }, 2000))
-            << "arrow " << arrow[0];
+    for (int step = 1; step <= 22; ++step) { // the arrows from C to A# and back
+        const WORD keys[] = {VK_RIGHT, VK_DOWN, VK_LEFT, VK_UP};
+        Tap_Key(keys[(step > 11) * 2 + step % 2]);
+        const int at = order[step > 11 ? 22 - step : step];
+        EXPECT_TRUE(Wait_Until([&] { return copy.Focus() == copy.Button(at); }, 2000))
+            << "arrow " << step;
     }
     for (int answer = 0; answer < 4; ++answer) {
         Answer(copy, answer % 2 == 0, answer < 2 ? VK_SPACE : VK_RETURN, VK_RETURN);
@@ -467,7 +488,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
          ++answer) {
         ASSERT_LT(answer, 400) << "some note is never asked";
         const WORD closes[] = {IDOK, VK_ESCAPE, IDCLOSE};
-        const int asked = Answer(copy, answer % 5 != 0, 0, closes[answer % 3]);
+        const int asked =
+            Answer(copy, answer % 5 != 0, answer % 2 ? VK_LBUTTON : 0, closes[answer % 3]);
         rightOnce[asked % 12] = rightOnce[asked % 12] || answer % 5 != 0;
         octaves.insert(asked / 12);
         if (answer > kWarm + 2 * kStretch) {
@@ -506,17 +528,19 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder, without the media file, answered with the pointer at the screen's right
-// edge and corner: their notes differ, and the file is what the last wrote, as Windows ends the
-// session. The help page opens; without it nothing opens and nothing is shown.
+// Two copies in one folder, without the media file, answered with the pointer at the work area's
+// right edge and corner: their notes differ, and the file is what the last wrote, as Windows ends
+// the session. The help page beside the program opens, started elsewhere; without it nothing opens
+// and nothing is shown.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;
     Copy second;
     first.tally.totalQuestions = second.tally.totalQuestions = 1;
-    first.answerAt = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) / 2};
-    second.answerAt = {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
-    Open(first);
+    first.answerAt = {Work_Area().right - 1, Work_Area().bottom / 2};
+    second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};
+    const Folder elsewhere("elsewhere");
+    Open(first, elsewhere.path);
     // The second starts a second later, so its questions are drawn anew.
     const std::time_t firstStarted = std::time(nullptr);
     ASSERT_TRUE(Wait_Until([&] { return std::time(nullptr) > firstStarted; }, 2000));

@@ -357,6 +357,13 @@ void Tap_Key(WORD key) {
     Send_Key(key, KEYEVENTF_KEYUP);
 }
 
+void Click_Centre(HWND window) {
+    RECT place = {};
+    GetWindowRect(window, &place);
+    Move_Pointer({(place.left + place.right) / 2, (place.top + place.bottom) / 2});
+    Click_Pointer();
+}
+
 void Click_Pointer() {
     INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
                       {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};

@@ -159,6 +159,8 @@ void Move_Pointer(POINT to);
 void Tap_Key(WORD key);
 // Presses and releases the left button where the pointer is, as the mouse does.
 void Click_Pointer();
+// Moves the pointer to the middle of a window and clicks there.
+void Click_Centre(HWND window);
 // UTF-8 text in the code page the program reads (932), as Notepad saves it as "ANSI".
 std::string Ansi(const std::string& utf8);
 

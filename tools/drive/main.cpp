@@ -141,7 +141,8 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
     for (int button : {1, 3, 4}) {
         lesson.Point_At(button);
-        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 5000) ||
+        // Windows shows a tip half a second after the pointer rests (its double-click time).
+        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 1000) ||
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }

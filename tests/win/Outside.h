@@ -1,37 +1,12 @@
 #pragma once
 
-// What a test reads from the windows of the program, another process.
+// What the tests expect of the program, kept as they drive it.
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
-
-#include <commctrl.h>
 
 #include <string>
 
 namespace outside {
-
-// WM_GETTEXT, which the system carries across processes.
-inline std::string Text_Of(HWND window) {
-    char text[1024] = {};
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 10000, nullptr);
-    return text;
-}
-
-// Whether the toolbar shows the button of a command pressed.
-inline bool Pressed(const drive::Lesson& lesson, WORD command) {
-    return SendMessageA(lesson.Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
-}
-
-// A part of the status bar. Wine's SB_GETTEXTLENGTHA counts characters, not bytes, so a fixed span
-// is read.
-inline std::string Status(const drive::Lesson& lesson, int part) {
-    struct Text {
-        char text[512];
-    };
-    const Text answer = drive::Remote<Text>(lesson, lesson.Item(IDC_STATUSBAR), SB_GETTEXTA, part);
-    return std::string(answer.text, sizeof answer.text).c_str();
-}
 
 // A driver's count of every answer, and what the settings file must hold.
 struct Tally {

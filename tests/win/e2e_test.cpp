@@ -1,5 +1,4 @@
-// The real tonarium.exe as a user meets it, unpacked from its release zip into a folder of each
-// test's own (tests/README.md: what each check pins).
+// The real tonarium.exe as a user meets it, unpacked from its release zip (tests/README.md).
 #include "tests/win/Outside.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +23,7 @@ RECT Work_Area() { // the screen but for the taskbar
     return work;
 }
 
-// Where the pointer rests: off the lesson, with room for a window around it.
-POINT Rest() {
+POINT Rest() { // off the lesson, with room for a window around it
     return {Work_Area().right * 3 / 4, Work_Area().bottom / 4};
 }
 
@@ -37,22 +35,20 @@ struct Copy : Lesson {
     Picture marks[2];           // the result's mark for a wrong and a right answer, as first seen
 };
 
-// The question number counts the pending question (while the result window is open, the one
-// answered), the accuracy those answered; the options' toolbar buttons show pressed while they are
-// on.
+// The question number counts the pending question (with the result open, the one answered), the
+// accuracy those answered; the options' buttons show pressed while they are on.
 void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
     const long long accuracy = answered > 0 ? tally.totalCorrect * 100LL / answered : 0;
-    EXPECT_EQ("問題 " + std::to_string(answered + !resultOpen), Status(copy, 0));
-    EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", Status(copy, 1));
-    EXPECT_EQ(tally.derived, Pressed(copy, IDM_DERIVED));
-    EXPECT_EQ(tally.showAnswer, Pressed(copy, IDM_SHOWANSWER));
+    EXPECT_EQ("問題 " + std::to_string(answered + !resultOpen), copy.Status(0));
+    EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", copy.Status(1));
+    EXPECT_EQ(tally.derived, copy.Pressed(IDM_DERIVED));
+    EXPECT_EQ(tally.showAnswer, copy.Pressed(IDM_SHOWANSWER));
 }
 
-// Where a window opens, inside the work area: the lesson centred; the result and details windows at
-// the pointer (Windows centres them on it, Wine puts their corner there; widened, they stay
-// inside); the version box at the lesson's corner.
+// Inside the work area, the lesson centred, the result and details windows at the pointer (Windows
+// centres them on it, Wine puts their corner there), the version box at the lesson's corner.
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -77,26 +73,23 @@ void Expect_Placed(const Copy& copy, HWND window) {
         InflateRect(&rect, 4, 4); // at the screen's edge, a few pixels short of it
         EXPECT_TRUE(PtInRect(&rect, pointer)) << "not at the pointer";
     } else {
-        POINT corner = {};
-        POINT lessonCorner = {};
+        POINT corner = {}, lessonCorner = {};
         ClientToScreen(window, &corner);
         ClientToScreen(copy.window, &lessonCorner);
         EXPECT_TRUE(corner.x == lessonCorner.x && corner.y == lessonCorner.y) << "not in place";
     }
 }
 
-// Answers by ear with a click (VK_LBUTTON: the mouse's, where the result window then opens), or a
-// key on the button Tab walks to. The result window, with the mark of its verdict, the lesson
-// blocked behind it, closes by OK (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE),
-// or stays (0); the next question sounds another note. Returns the MIDI note asked; the tally
-// counts the next question.
+// Answers by ear with a click (VK_LBUTTON: the mouse's, at the button), or a key on the button Tab
+// walks to. The result window, its mark that of its verdict, blocks the lesson; it closes by OK
+// (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE), or stays (0), and another note
+// sounds. Returns the MIDI note asked.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
         throw std::runtime_error("heard no note of the lesson"); // nothing below makes sense
     }
-    const int asked = heard.back() % 12;
-    // Without derived tones only the naturals are drawn: the bits of C, D, E, F, G, A and B.
+    const int asked = heard.back() % 12; // without derived tones one of C, D, E, F, G, A and B
     EXPECT_TRUE(copy.derivedAtDraw || (0xAB5 >> asked & 1)) << asked;
     const HWND button = copy.Button((asked + (right ? 0 : 7)) % 12);
     Move_Pointer(copy.answerAt);
@@ -122,8 +115,6 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
     Expect_Placed(copy, result);
     const HWND mark = GetDlgItem(result, right ? IDC_MARK_CORRECT : IDC_MARK_WRONG);
-    EXPECT_TRUE(IsWindowVisible(mark) &&
-                !IsWindowVisible(GetDlgItem(result, right ? IDC_MARK_WRONG : IDC_MARK_CORRECT)));
     Picture& seen = copy.marks[right];
     seen = seen.width ? seen : Capture_Settled(mark);
     EXPECT_TRUE(Wait_Until([&] { return Capture(mark) == seen; }, 2000)) << "another mark";
@@ -155,8 +146,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     return heard.back();
 }
 
-// An option switched through its menu item or with a click on its toolbar button; no note sounds
-// for it.
+// An option switched by its menu item or toolbar button, sounding no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
     if (byToolbar) {
@@ -168,19 +158,17 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     }
     bool& option = command == IDM_DERIVED ? copy.tally.derived : copy.tally.showAnswer;
     option = !option;
-    EXPECT_TRUE(Wait_Until([&] { return Pressed(copy, command) == option; }));
+    EXPECT_TRUE(Wait_Until([&] { return copy.Pressed(command) == option; }));
     Move_Pointer(Rest());
     Expect_Shown(copy);
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// Every note's bar stands as high as its share of right answers, none where there is none: bars
-// measured on the screen from their top down to the base line, the row with the most black pixels,
-// which runs across the twelve columns (a white line of the tenths may hide a bar's top row).
+// Every note's bar as high as its share of right answers, none without: measured on the screen down
+// to the base line, the row with the most black pixels (a white tenth may hide a bar's top row).
 bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     const Picture picture = Capture(window);
-    RECT frame = {};
-    RECT client = {};
+    RECT frame = {}, client = {};
     POINT origin = {};
     GetWindowRect(window, &frame);
     GetClientRect(window, &client);
@@ -230,9 +218,8 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     return row[base] > 0;
 }
 
-// Opens a menu's item "(&A)" (details, version) and closes it with Enter, Escape or the close box.
-// A click where the details window's hidden OK lies does nothing, so the Escape after it closes the
-// details, not the lesson.
+// Opens a menu's item "(&A)" (details, version), closed by Enter, Escape or the close box. A click
+// on the details' hidden OK does nothing, so the Escape after it closes the details alone.
 void Open_Owned(const Copy& copy, char menu, int close) {
     const size_t heard = copy.Heard().size();
     Move_Pointer(copy.answerAt);
@@ -259,8 +246,8 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// Pointing at the listen button shows its help (the pictures show which) over the status bar, and a
-// click on it sounds the note again; pointing past the buttons shows the plain status bar again.
+// Pointing at the listen button shows its help over the status bar (pictures: which), and a click
+// sounds the note again; past the buttons and off the bar the status shows again.
 void Hover(const Copy& copy, bool movingOn) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
@@ -289,8 +276,7 @@ void Hover(const Copy& copy, bool movingOn) {
     Move_Pointer(Rest());
 }
 
-// Listening again while the note sounds ends it at once and sounds it anew (Leave times every note
-// of the log).
+// Listening again while the note sounds ends it at once and sounds it anew.
 void Listen_Again(const Copy& copy) {
     const size_t heard = copy.Heard().size();
     copy.Menu('L', 'S');
@@ -298,11 +284,9 @@ void Listen_Again(const Copy& copy) {
     ASSERT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 5000));
     const std::vector<MidiEvent> events = copy.Midi();
     const MidiEvent* last = &events[events.size() - 6];
-    std::string kinds;
-    for (int i = 0; i < 6; ++i) {
-        kinds += last[i].kind + " ";
-    }
-    EXPECT_EQ("open data data close open data ", kinds);
+    EXPECT_EQ("open data data close open data", last[0].kind + " " + last[1].kind + " " +
+                                                    last[2].kind + " " + last[3].kind + " " +
+                                                    last[4].kind + " " + last[5].kind);
     EXPECT_EQ(last[1].value, last[5].value) << "not the same note again";
     EXPECT_LT(last[2].ms - asked, 500) << "not ended at once";
 }
@@ -311,7 +295,7 @@ void Listen_Again(const Copy& copy) {
 void Reset(Copy& copy) {
     const size_t heard = copy.Heard().size();
     copy.Menu('L', 'R');
-    EXPECT_TRUE(Wait_Until([&] { return Status(copy, 0) == "問題 1"; }));
+    EXPECT_TRUE(Wait_Until([&] { return copy.Status(0) == "問題 1"; }));
     Tally& tally = copy.tally;
     std::fill_n(tally.correct, 12, 0);
     std::fill_n(tally.asked, 12, 0);
@@ -321,10 +305,9 @@ void Reset(Copy& copy) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
-// Ends the lesson the given way: Escape typed, the menu's 終了, or the end of the Windows session.
-// No note is left sounding and no device open; every note went out through the MIDI mapper on
-// channel 1 with velocity 127, each note-off naming its note, 1.2 s after it began or at once
-// before the next.
+// Ends the lesson by Escape, the menu's 終了, or the end of the session. No note sounds or device
+// is open after; every note went through the MIDI mapper on channel 1, velocity 127, its note-off
+// naming it.
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -407,14 +390,12 @@ protected:
     Folder folder_{"e2e"};
 };
 
-// Tab walks the note buttons in the template's order, the naturals first, and round again; the
-// arrow keys step through the same order, the template having no groups; Space and Enter answer
-// with the focused button, which keeps the focus after the result window; Escape ends the lesson.
+// Tab walks the note buttons, the naturals first, round again; the arrows step the same order (the
+// template has no groups); Space and Enter answer, the focus kept after the result; Escape ends.
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;
-    // Buttons renamed as the help page's example shows, each name on its button and in the result:
-    // its lines added below [data] in the file the program wrote.
+    // Buttons renamed by the help page's example, added below [data] of the program's file.
     tally.totalQuestions = 1;
     tally.showAnswer = true;
     const std::string page = Read_File(folder_.File("index.htm"));
@@ -475,10 +456,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
 
-    // Everything a user does again and again, one way of closing and switching on each of two
-    // stretches of rounds, each between two samples of what the program holds, taken once its note
-    // has ended. Wine's cache of device contexts grows over the first rounds, and now and then
-    // later by four DCs (twelve objects): the slack of each stretch.
+    // What a user does again and again, a way of closing and switching on each of two stretches,
+    // sampled at their ends with no note sounding. Wine's cache of DCs grows over the first rounds
+    // and now and then by four DCs (twelve objects): the slack of each stretch.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
     std::set<int> octaves;
@@ -517,8 +497,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         }
     }
     EXPECT_EQ(3u, octaves.size()) << "not from three octaves";
-    // A shutdown with the result window open, the note still sounding, keeps the lesson as closing
-    // the window would have after it.
+    // A shutdown with the result open, its note sounding, keeps the lesson as closing it would.
     Answer(copy, true, 0, 0);
     // A shutdown that another program cancels leaves the lesson and its file as they are.
     ASSERT_TRUE(
@@ -528,10 +507,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder, without the media file, answered with the pointer at the work area's
-// right edge and corner: their notes differ, and the file is what the last wrote, as Windows ends
-// the session. The help page beside the program opens, started elsewhere; without it nothing opens
-// and nothing is shown.
+// Two copies in one folder without the media file, answered at the work area's right edge and
+// corner: their notes differ, the file is the last one's. The help beside the program opens, though
+// started elsewhere; without it nothing opens or shows.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;

@@ -66,12 +66,12 @@ void Run_Case(const Case& test, const std::string& caseFolder) {
         captions += "|" + Text_Of(lesson.Button(note));
     }
     EXPECT_EQ(test.captions, captions);
-    EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
-    EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_DERIVED));
-    EXPECT_EQ(test.optionsOn, Pressed(lesson, IDM_SHOWANSWER));
+    EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+    EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_DERIVED));
+    EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_SHOWANSWER));
     if (test.setup == Case::Answer) {
         EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
-        EXPECT_EQ(test.status, Status(lesson, 0) + "|" + Status(lesson, 1));
+        EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
     }
     EXPECT_TRUE(lesson.Leave());
     if (lock != INVALID_HANDLE_VALUE) {
@@ -115,10 +115,10 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     }
 }
 
-// Files named as libraries Windows loads for the program (WINMM, COMCTL32, and MCI's sequencer,
-// which WINMM loads by bare name to open data.mid), beside it and in its current folder, are not
-// loaded: a loaded plant writes "<name>.loaded". Wine prefers such files to its own, as Windows
-// does (WINEDLLOVERRIDES, cmake/Testing.cmake): the control plant, loaded by full path, shows it.
+// Files named as the libraries Windows loads for the program (WINMM, COMCTL32, MCI's sequencer that
+// WINMM loads by bare name for data.mid), beside it and in its current folder, are not loaded (a
+// plant loaded writes "<name>.loaded"). Wine prefers them to its own, as Windows does: the control
+// plant shows it.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));
@@ -134,7 +134,7 @@ TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Lesson lesson;
     ASSERT_TRUE(lesson.Open(program.path, true, "tonarium.exe", 30000, current.path))
         << "the lesson did not start and sound";
-    EXPECT_EQ("問題 1|正解率 0％", Status(lesson, 0) + "|" + Status(lesson, 1));
+    EXPECT_EQ("問題 1|正解率 0％", lesson.Status(0) + "|" + lesson.Status(1));
     EXPECT_TRUE(lesson.Close_Result(lesson.Answer(true)));
     EXPECT_EQ(2u, lesson.Heard().size());
     EXPECT_TRUE(lesson.Leave());

@@ -320,6 +320,18 @@ bool Lesson::Close_Result(HWND result) const {
     return Wait_Until([&] { return !IsWindow(result); }) && Sync();
 }
 
+bool Lesson::Pressed(WORD command) const {
+    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
+}
+
+std::string Lesson::Status(int part) const {
+    struct Text { // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: a fixed span is read
+        char text[512];
+    };
+    const Text answer = Remote<Text>(*this, Item(IDC_STATUSBAR), SB_GETTEXTA, part);
+    return std::string(answer.text, sizeof answer.text).c_str();
+}
+
 bool Lesson::Sync() const {
     DWORD_PTR answer = 0; // once the lesson is back in its message loop
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0;
@@ -333,6 +345,13 @@ bool Lesson::Ended(DWORD timeoutMs) const {
 bool Lesson::Leave(DWORD timeoutMs) const {
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     return Ended(timeoutMs);
+}
+
+std::string Text_Of(HWND window) {
+    char text[1024] = {};
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 10000, nullptr);
+    return text;
 }
 
 void Click(HWND button) {

@@ -1,8 +1,7 @@
 #pragma once
 
-// Drives a real tonarium.exe from outside, as a user meets it: starts it in a
-// folder of its own, finds its windows, hears its notes through the MIDI
-// recorder and counts what it holds. Everything here crosses a process boundary.
+// Drives a real tonarium.exe from outside, as a user meets it: starts it, finds and reads its
+// windows, hears its notes through the MIDI recorder and counts what it holds.
 
 #include <windows.h>
 
@@ -14,9 +13,8 @@ namespace drive {
 // QueryPerformanceCounter in milliseconds, the clock of the MIDI log.
 double Now_Ms();
 
-// Polls until done() holds or the time is up, and returns the last answer. The
-// times measured come from the MIDI log's stamps: a poll every 10 ms leaves the
-// CPU to the program.
+// Polls every 10 ms, leaving the CPU to the program, until done() holds or the time is up;
+// returns the last answer.
 template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
     for (const DWORD start = GetTickCount(); !done(); Sleep(10)) {
         if (GetTickCount() - start >= timeoutMs) {
@@ -41,10 +39,8 @@ public:
     std::string path;
 };
 
-// Copies a program (under newName, if given), the .htm opener and the help
-// page from beside this executable into the folder, with the media file
-// data.mid that an installed lesson holds open, and the MIDI recorder into the
-// system folder.
+// Copies a program (under newName, if given), the .htm opener, the help page and a media file
+// data.mid into the folder, and the MIDI recorder into the system folder.
 bool Install(const std::string& folder, const char* program = "tonarium.exe",
              const std::string& newName = "");
 
@@ -74,10 +70,9 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // recording: its MIDI output goes to a log of its own in the folder;
-    // otherwise it finds no MIDI device. What it asks the shell to open is
-    // written to opened.log in the folder (the test prefix's .htm opener).
-    // It starts in currentFolder, or else in its own.
+    // recording: its MIDI output goes to a log of its own in the folder, else it finds no MIDI
+    // device. What it asks the shell to open goes to opened.log there. It starts in currentFolder,
+    // or else in its own.
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
                bool recording = true, const std::string& arguments = "",
                const std::string& currentFolder = "");
@@ -95,8 +90,8 @@ public:
     PROCESS_INFORMATION info = {};
 };
 
-// A message whose answer comes through a pointer, which the system does not
-// carry across processes: it points into the program's memory, read from there.
+// A message answered through a pointer, which the system does not carry across processes: it
+// points into the program's memory, read from there.
 template <typename Data>
 Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam) {
     Data data = {};
@@ -119,8 +114,7 @@ extern const int kNoteButtons[12];
 // A started tonarium.exe and its lesson window.
 class Lesson : public Program {
 public:
-    // Starts the program and waits for its lesson window and, when recording,
-    // for the note of the first question.
+    // Starts the program; waits for its lesson window and, when recording, the first note.
     bool Open(const std::string& folder, bool recording = true,
               const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000,
               const std::string& currentFolder = "");
@@ -129,12 +123,15 @@ public:
     // Gives the lesson window, or another of the program's, the keyboard's input.
     bool Activate(HWND which = nullptr) const;
     HWND Focus() const;
-    // Drops a menu of the lesson window as the keyboard does, Alt and the
-    // menu's mnemonic, then presses item (a mnemonic or a key such as VK_DOWN).
+    // Drops a menu as the keyboard does, Alt and its mnemonic, then presses item (a mnemonic or
+    // a key such as VK_DOWN).
     void Menu(char menu, WORD item = 0) const;
     std::vector<int> Heard() const { return drive::Heard(log); }
-    // Rests the pointer on a toolbar button, as the mouse does; past the last
-    // button (index 5), beside it on the bar.
+    // Whether the toolbar shows a command's button pressed.
+    bool Pressed(WORD command) const;
+    // A part of the status bar.
+    std::string Status(int part) const;
+    // Rests the pointer on a toolbar button; past the last (index 5), beside it on the bar.
     void Point_At(int button) const;
     // Presses a note button and returns the result window that opens.
     HWND Press(int noteIndex) const;
@@ -152,6 +149,8 @@ public:
     HWND window = nullptr;
 };
 
+// A window's text, asked with WM_GETTEXT, which the system carries across processes.
+std::string Text_Of(HWND window);
 void Click(HWND button);
 // Moves the pointer to a point of the screen, as the mouse does.
 void Move_Pointer(POINT to);
@@ -175,8 +174,7 @@ struct Picture {
     bool operator!=(const Picture& other) const { return !(*this == other); }
 };
 Picture Capture(HWND window);
-// Captures until two pictures 100 ms apart agree: the window has painted. An
-// empty picture when they never do.
+// Captures until two pictures 100 ms apart agree (the window has painted); empty if never.
 Picture Capture_Settled(HWND window);
 bool Save_Bmp(const Picture& picture, const std::string& path);
 

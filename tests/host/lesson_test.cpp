@@ -9,9 +9,8 @@
 
 namespace {
 
-// The stored total counts the question pending when the lesson was saved. A right answer counts up
-// the asked note and the total, each count stopping at the largest value; a negative count goes on
-// from where it is.
+// The stored total counts the question pending at the save. A right answer counts up the note and
+// the total, each stopping at the largest value; a negative count goes on from where it is.
 TEST(Lesson, ContinuesTheStoredScore) {
     struct Row {
         std::int32_t questions, correct; // correct: also every note's counts
@@ -57,9 +56,8 @@ TEST(Lesson, ContinuesTheStoredScore) {
     }
 }
 
-// Every note of its set comes up, over three octaves: the naturals alone without derived tones, all
-// twelve with them; never the same note twice running. 3000 draws leave one of 36 notes out with a
-// chance far below one in a billion.
+// Every note of its set over three octaves, the naturals alone without derived tones, never twice
+// running: 3000 draws leave one of 36 notes out with a chance far below one in a billion.
 TEST(Lesson, DrawsEveryNoteOfItsSet) {
     for (bool derived : {false, true}) {
         SCOPED_TRACE(derived);

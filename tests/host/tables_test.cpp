@@ -10,9 +10,8 @@
 
 namespace {
 
-// Counts that only an edited settings file holds, and labels the pictures do not show. Labels 18 x
-// 17 pixels in a client area 90 pixels high: columns of 22 pixels, bars up to 67 pixels standing on
-// a base line at y = 69.
+// Counts only an edited file holds, labels the pictures do not show. Labels of 18 x 17 in a client
+// area 90 high: columns of 22 pixels, bars up to 67 pixels on a base line at y = 69.
 TEST(ChartGeometry, BarsFollowTheShareOfCorrectAnswers) {
     struct Row {
         int labelWidth, clientHeight, note;

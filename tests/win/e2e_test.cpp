@@ -56,8 +56,7 @@ void Expect_Placed(const Copy& copy, HWND window) {
     EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top && rect.right <= work.right &&
                 rect.bottom <= work.bottom)
         << "past the screen's edge";
-    // Never above other programs' windows (Windows keeps an owned one above its owner); on the
-    // taskbar the lesson alone (an owned window shows there with WS_EX_APPWINDOW).
+    // Never above other programs' windows; on the taskbar the lesson alone.
     const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
     EXPECT_FALSE(exStyle & WS_EX_TOPMOST) << "always on top";
     EXPECT_EQ(window == copy.window,
@@ -518,6 +517,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     first.answerAt = {Work_Area().right - 1, Work_Area().bottom / 2};
     second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};
     const Folder elsewhere("elsewhere");
+    ASSERT_TRUE(Write_File(elsewhere.File("index.htm"), "another program's page"));
     Open(first, elsewhere.path);
     // The second starts a second later, so its questions are drawn anew.
     const std::time_t firstStarted = std::time(nullptr);

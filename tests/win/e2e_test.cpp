@@ -540,7 +540,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     first.Menu('H', 'C');
     Answer(first, false);
     EXPECT_EQ(first.window, first.Find_Dialog(nullptr)) << "a window was shown";
-    EXPECT_EQ(shown, Read_File(opened));
+    EXPECT_FALSE(Wait_Until([&] { return Read_File(opened) != shown; }, 2000)) << "opened";
     Leave(first, IDM_EXIT);
     Leave(second, WM_ENDSESSION);
     EXPECT_EQ(second.tally.Settings_File(), Settings());

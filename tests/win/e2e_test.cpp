@@ -80,10 +80,9 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Answers by ear with a click (VK_LBUTTON: the mouse's, at the button), or a key on the button Tab
-// walks to. The result window, its mark that of its verdict, blocks the lesson; it closes by OK
-// (IDOK), a key (VK_RETURN, VK_ESCAPE) or its close box (IDCLOSE), or stays (0), and another note
-// sounds. Returns the MIDI note asked.
+// Answers by ear with a click (VK_LBUTTON: the mouse's) or a key on the button Tab walks to. The
+// result, its mark its verdict's, blocks the lesson and closes by OK (IDOK), a key (VK_RETURN,
+// VK_ESCAPE) or its close box (IDCLOSE), or stays (0); another note sounds. Returns the note asked.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -148,9 +147,12 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
 // An option switched by its menu item or toolbar button, sounding no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
-    if (byToolbar) {
+    if (byToolbar) { // clicked once the lesson shows the pointer there: the help over its status
+                     // bar
+        const Picture plain = Capture(copy.Item(IDC_STATUSBAR));
         ASSERT_TRUE(copy.Activate()); // a click on an inactive window may only activate it
         copy.Point_At(command == IDM_DERIVED ? 3 : 4);
+        EXPECT_TRUE(Wait_Until([&] { return Capture(copy.Item(IDC_STATUSBAR)) != plain; }, 600));
         Click_Pointer();
     } else {
         copy.Menu('O', command == IDM_DERIVED ? 'D' : 'S');
@@ -304,9 +306,8 @@ void Reset(Copy& copy) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
-// Ends the lesson by Escape, the menu's 終了, or the end of the session. No note sounds or device
-// is open after; every note went through the MIDI mapper on channel 1, velocity 127, its note-off
-// naming it.
+// Ends the lesson by Escape, the menu's 終了 or the end of the session: no note or device is left
+// on. Every note went through the MIDI mapper on channel 1, velocity 127, its note-off naming it.
 void Leave(const Copy& copy, WORD how) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -454,9 +455,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
 
-    // What a user does again and again, a way of closing and switching on each of two stretches,
-    // sampled at their ends with no note sounding. Wine's cache of DCs grows over the first rounds
-    // and now and then by four DCs (twelve objects): the slack of each stretch.
+    // What a user does again and again, sampled after two stretches with no note sounding. Wine's
+    // cache of DCs grows over the first rounds, later now and then by 4 DCs (12 objects): the
+    // slack.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
     std::set<int> octaves;
@@ -504,9 +505,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder without the media file, answered at the work area's right edge and
-// corner: their notes differ, the file is the last one's. The help beside the program opens, though
-// started elsewhere; without it nothing opens or shows.
+// Two copies in one folder without the media file, answered at the work area's edge and corner:
+// their notes differ, the file is the last one's; the help beside it opens, nothing without it.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first;

@@ -74,9 +74,7 @@ void Run_Case(const Case& test, const std::string& caseFolder) {
         EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
     }
     EXPECT_TRUE(lesson.Leave());
-    if (lock != INVALID_HANDLE_VALUE) {
-        CloseHandle(lock);
-    }
+    CloseHandle(lock); // without one, the handle of this process, which closing leaves
     EXPECT_EQ(test.after, Read_File(ini));
 }
 
@@ -115,10 +113,9 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     }
 }
 
-// Files named as the libraries Windows loads for the program (WINMM, COMCTL32, MCI's sequencer that
-// WINMM loads by bare name for data.mid), beside it and in its current folder, are not loaded (a
-// plant loaded writes "<name>.loaded"). Wine prefers them to its own, as Windows does: the control
-// plant shows it.
+// Files named as libraries Windows loads for it (WINMM, COMCTL32, MCI's sequencer for data.mid),
+// beside the program and in its current folder, are not loaded (a plant loaded writes
+// "<name>.loaded"); Wine prefers them to its own, as Windows does: the control plant shows it.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));

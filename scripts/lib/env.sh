@@ -27,6 +27,20 @@ tonarium_wine_environment() {
     { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
 }
 
+# The help page (an absolute path) as a browser shows it 900 pixels wide, its white border trimmed,
+# in a PNG of 256 colours at most, in one locale whoever runs it: tonarium_help_picture page out.png
+tonarium_help_picture() {
+    local profile
+    profile=$(mktemp -d)
+    env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 chromium --headless --no-sandbox --disable-gpu \
+        --hide-scrollbars --user-data-dir="$profile" --force-device-scale-factor=1 \
+        --window-size=900,16000 --screenshot="$profile/page.png" "file://$1" >/dev/null 2>&1
+    convert "$profile/page.png" -trim +repage -strip "png8:$2"
+    local status=$?
+    rm -rf "$profile"
+    return $status
+}
+
 # Runs the 64-bit build's tonarium_drive.exe under Wine, in a private X server.
 tonarium_drive() {
     "$TONARIUM_ROOT/scripts/with-wine" "$TONARIUM_ROOT/scripts/wine-run" \

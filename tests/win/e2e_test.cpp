@@ -306,9 +306,10 @@ void Reset(Copy& copy) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
-// Ends the lesson by Escape, the menu's 終了 or the end of the session: no note or device is left
-// on. Every note went through the MIDI mapper on channel 1, velocity 127, its note-off naming it.
-void Leave(const Copy& copy, WORD how) {
+// Ends the lesson by Escape, the menu's 終了 or the end of the session (a sign-out:
+// ENDSESSION_LOGOFF): no note or device is left on. Every note went through the mapper, channel 1,
+// velocity 127.
+void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
         ASSERT_TRUE(copy.Activate());
@@ -318,11 +319,11 @@ void Leave(const Copy& copy, WORD how) {
     } else {
         // As Windows ends a session: it asks, announces the end, and ends the process.
         DWORD_PTR allowed = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
-                                        5000, &allowed));
+        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_QUERYENDSESSION, 0, session,
+                                        SMTO_ABORTIFHUNG, 5000, &allowed));
         EXPECT_TRUE(allowed) << "the lesson refuses the end of the session";
-        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000,
-                                        nullptr));
+        ASSERT_TRUE(SendMessageTimeoutA(copy.window, WM_ENDSESSION, TRUE, session, SMTO_ABORTIFHUNG,
+                                        5000, nullptr));
         TerminateProcess(copy.info.hProcess, 0);
     }
     ASSERT_TRUE(copy.Ended());
@@ -540,7 +541,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     EXPECT_EQ(first.window, first.Find_Dialog(nullptr)) << "a window was shown";
     EXPECT_FALSE(Wait_Until([&] { return Read_File(opened) != shown; }, 2000)) << "opened";
     Leave(first, IDM_EXIT);
-    Leave(second, WM_ENDSESSION);
+    Leave(second, WM_ENDSESSION, ENDSESSION_LOGOFF);
     EXPECT_EQ(second.tally.Settings_File(), Settings());
 }
 

@@ -147,8 +147,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
 // An option switched by its menu item or toolbar button, sounding no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
-    if (byToolbar) { // clicked once the lesson shows the pointer there: the help over its status
-                     // bar
+    if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar
         const Picture plain = Capture(copy.Item(IDC_STATUSBAR));
         ASSERT_TRUE(copy.Activate()); // a click on an inactive window may only activate it
         copy.Point_At(command == IDM_DERIVED ? 3 : 4);
@@ -457,8 +456,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     Toggle(copy, IDM_SHOWANSWER, false);
 
     // What a user does again and again, sampled after two stretches with no note sounding. Wine's
-    // cache of DCs grows over the first rounds, later now and then by 4 DCs (12 objects): the
-    // slack.
+    // cache of DCs grows in the first rounds, then now and then by 4 DCs (12 objects): the slack.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
     std::set<int> octaves;

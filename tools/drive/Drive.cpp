@@ -30,14 +30,11 @@ long long Gdi_TableCount(HANDLE process) {
     void* basic[6] = {}; // PROCESS_BASIC_INFORMATION; the PEB address is its second field
     const char* table = nullptr;
     const SIZE_T pebTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    std::vector<unsigned char> entries(0x10000 * 24);
     if (query == nullptr || query(process, 0, basic, sizeof basic, nullptr) != 0 ||
         !ReadProcessMemory(process, static_cast<char*>(basic[1]) + pebTableOffset, &table,
                            sizeof table, nullptr) ||
-        table == nullptr) {
-        return -1;
-    }
-    std::vector<unsigned char> entries(0x10000 * 24);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) {
+        !ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) {
         return -1;
     }
     long long used = 0;
@@ -359,8 +356,7 @@ void Click(HWND button) {
 }
 
 void Move_Pointer(POINT to) {
-    // Absolute positions run from 0 to 65536 across the screen; rounded up,
-    // they land on the pixel asked for.
+    // Absolute positions, 0 to 65536 across the screen, rounded up land on the pixel asked for.
     const LONG width = GetSystemMetrics(SM_CXSCREEN);
     const LONG height = GetSystemMetrics(SM_CYSCREEN);
     INPUT move = {};

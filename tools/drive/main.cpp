@@ -95,17 +95,22 @@ int Show(const char* program, const char* picture, DWORD timeoutMs) {
     return lesson.Leave(timeoutMs) ? 0 : Fail("no clean end");
 }
 
-// Each menu dropped from the keyboard with every item highlighted in turn, its
-// help over the status bar; the system menu last.
+// Each menu dropped from the keyboard with every item highlighted in turn, its help over the
+// status bar; every other item then also as Windows' mouse selects it (Wine's menus never say
+// so). The system menu last, then the lesson menu opened by a click on its title: no help shown.
 bool Save_Menus(const Lesson& lesson, const std::string& out) {
     const struct {
         const char* name;
         WORD key;
-        int items;
-    } menus[] = {
-        {"lesson", 'L', 4}, {"options", 'O', 2}, {"help", 'H', 2}, {"system", VK_SPACE, 1}};
+        UINT items[4];
+    } menus[] = {{"lesson", 'L', {IDM_LISTEN, IDM_RESET, IDM_DETAILS, IDM_EXIT}},
+                 {"options", 'O', {IDM_DERIVED, IDM_SHOWANSWER}},
+                 {"help", 'H', {IDM_CONTENTS, IDM_VERSION}},
+                 {"system", VK_SPACE, {SC_MOVE}}};
     const HWND bar = lesson.Item(IDC_STATUSBAR);
     const Picture parts = Capture(bar);
+    Picture shown;
+    const auto dropped = [] { return IsWindowVisible(FindWindowA("#32768", nullptr)); };
     // Wine never draws a process's first popup menu: one is dropped, its help
     // awaited, and closed first.
     lesson.Menu('L', VK_DOWN);
@@ -119,17 +124,28 @@ bool Save_Menus(const Lesson& lesson, const std::string& out) {
             return false;
         }
         lesson.Menu(static_cast<char>(menu.key));
-        for (int item = 0; item < menu.items; ++item) {
+        for (int item = 0; item < 4 && menu.items[item] != 0; ++item) {
             const std::string name = std::string("menu-") + menu.name + std::to_string(item);
-            if (!Wait_Until([] { return IsWindowVisible(FindWindowA("#32768", nullptr)); }) ||
-                !Save(lesson.window, out, (name + ".bmp").c_str())) {
+            // Sent once the keyboard's highlight has moved here, so as not to be overtaken by it.
+            if (item % 2 == 1 && Wait_Until([&] { return Capture(bar) != shown; })) {
+                SendMessageA(lesson.window, WM_MENUSELECT,
+                             MAKEWPARAM(menu.items[item], MF_HILITE | MF_MOUSESELECT), 0);
+            }
+            if (!Wait_Until(dropped) || !Save(lesson.window, out, (name + ".bmp").c_str())) {
                 return false;
             }
+            shown = Capture(bar);
             Tap_Key(VK_DOWN);
         }
         Tap_Key(VK_MENU); // leaves the menu
     }
-    return true;
+    POINT title = {20, -GetSystemMetrics(SM_CYMENU) / 2};
+    ClientToScreen(lesson.window, &title);
+    Move_Pointer(title);
+    Click_Pointer();
+    const bool saved = Wait_Until(dropped) && Save(lesson.window, out, "menu-title.bmp");
+    Tap_Key(VK_MENU);
+    return saved;
 }
 
 // The lesson with the pointer resting on each toolbar button: the button's tip

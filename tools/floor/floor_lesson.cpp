@@ -1,12 +1,8 @@
-// Floors of the lesson's own times: what the platform costs for the lesson's
-// DLLs and dialog template with no logic of the lesson's.
-//   floor_lesson template  the lesson's template, shown until it is closed
-//   floor_lesson note      the same, opening the MIDI mapper and sounding a
-//                          note while the dialog initialises
-//   floor_lesson painted   the same, but as the lesson does it: the window shown
-//                          and painted first, then the note sounded
-//   floor_lesson click     sounds a note, then shows the version box's template;
-//                          once its OK button is clicked, sounds another note
+// Floors of the lesson's own times: what the platform costs for its DLLs and dialog template
+// without the lesson's logic. "template" shows the lesson's template until it is closed; "note"
+// also opens the MIDI mapper and sounds a note while the dialog initialises; "painted" shows and
+// paints the window first, then sounds the note, as the lesson does; "click" sounds a note, shows
+// the version box's template, and sounds another once its OK button is clicked.
 
 #include "res/resource.h"
 

@@ -1,20 +1,13 @@
-// A stand-in MIDI output driver for Wine prefixes on machines without sound
-// hardware. Wine loads "wine<name>.drv" for the "Audio" value of
-// HKCU\Software\Wine\Drivers: mmdevapi first (GetPriority and friends), then
-// winmm, which opens it as an installable driver (DriverProc) and asks
-// modMessage for MIDI output devices. It offers two, as a Linux machine does:
-// first "Midi Through", which sounds nowhere, then the synthesizer, which the
-// test prefix points the MIDI mapper at; so a note that misses the mapper shows.
-//
-// Every open, short message and close is appended, one line each, to the file
-// named by TONARIUM_MIDI_LOG:
-//   <microseconds> <event> <value>
-// with the time from QueryPerformanceCounter (comparable across processes),
-// the event "open", "data" (value: the short message), "close" or "exit"
-// (value: devices still open when the driver leaves the process), and the
-// value as 0x%08x; the events of the first device begin with "through-".
-// Without TONARIUM_MIDI_LOG the driver offers no device, so the process
-// behaves as on a machine without MIDI.
+// A stand-in MIDI output driver for Wine prefixes without sound hardware. Wine loads
+// "wine<name>.drv" for HKCU\Software\Wine\Drivers "Audio": mmdevapi first (GetPriority and
+// friends), then winmm, as an installable driver (DriverProc) asking modMessage for MIDI outputs.
+// It offers two, as Linux does: "Midi Through", which sounds nowhere, then the synthesizer that
+// the test prefix points the mapper at; so a note that misses the mapper shows.
+// Each open, short message and close is appended to the file TONARIUM_MIDI_LOG names, a line
+// "<microseconds> <event> 0x%08x": QueryPerformanceCounter's time (comparable across processes);
+// "open", "data" (the message), "close" or "exit" (devices still open as the driver leaves),
+// "through-" before those of the first device. Without the variable it offers no device, so the
+// process behaves as on a machine without MIDI.
 
 #include "tools/recorder/LogClock.h"
 

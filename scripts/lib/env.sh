@@ -28,11 +28,12 @@ tonarium_wine_environment() {
 }
 
 # The help page (an absolute path) as a browser shows it 900 pixels wide, its white border trimmed,
-# in a PNG of 256 colours at most, in one locale whoever runs it: tonarium_help_picture page out.png
+# in a PNG of 256 colours at most, in one locale and with the fonts of a Japanese Windows XP (as
+# IPA faces, scripts/lib/fonts.conf) whoever runs it: tonarium_help_picture page out.png
 tonarium_help_picture() {
     local profile
     profile=$(mktemp -d)
-    env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 chromium --headless --no-sandbox --disable-gpu \
+    env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 FONTCONFIG_FILE="$TONARIUM_ROOT/scripts/lib/fonts.conf" chromium --headless --no-sandbox --disable-gpu \
         --hide-scrollbars --user-data-dir="$profile" --force-device-scale-factor=1 \
         --window-size=900,16000 --screenshot="$profile/page.png" "file://$1" >/dev/null 2>&1
     convert "$profile/page.png" -trim +repage -strip "png8:$2"

@@ -173,10 +173,9 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     GetWindowRect(window, &frame);
     GetClientRect(window, &client);
     ClientToScreen(window, &origin);
+    const int dx = origin.x - frame.left, dy = origin.y - frame.top; // client area to window
     const auto black = [&](int x, int y) {
-        const size_t at = (static_cast<size_t>(y + origin.y - frame.top) * picture.width + x +
-                           origin.x - frame.left) *
-                          3;
+        const size_t at = (static_cast<size_t>(y + dy) * picture.width + x + dx) * 3;
         return at + 2 < picture.bgr.size() &&
                !(picture.bgr[at] | picture.bgr[at + 1] | picture.bgr[at + 2]);
     };
@@ -508,8 +507,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
 // their notes differ, the file is the last one's; the help beside it opens, nothing without it.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
-    Copy first;
-    Copy second;
+    Copy first, second;
     first.tally.totalQuestions = second.tally.totalQuestions = 1;
     first.answerAt = {Work_Area().right - 1, Work_Area().bottom / 2};
     second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};

@@ -48,12 +48,8 @@ void Run_Case(const Case& test, const std::string& caseFolder) {
     const std::string ini = place + "\\" + exe.substr(0, exe.rfind('.')) + ".ini";
     CreateDirectoryA(place.c_str(), nullptr);
     ASSERT_TRUE(Install(place, "tonarium.exe", exe));
-    if (!test.before.empty()) {
-        ASSERT_TRUE(Write_File(ini, test.before));
-    }
-    if (test.setup == Case::Folder) {
-        CreateDirectoryA(ini.c_str(), nullptr);
-    }
+    ASSERT_TRUE(test.before.empty() || Write_File(ini, test.before));
+    ASSERT_TRUE(test.setup != Case::Folder || CreateDirectoryA(ini.c_str(), nullptr));
     // Another program that reads the file and keeps others from writing it.
     const HANDLE lock = test.setup != Case::Locked
                             ? INVALID_HANDLE_VALUE
@@ -61,11 +57,8 @@ void Run_Case(const Case& test, const std::string& caseFolder) {
                                           OPEN_EXISTING, 0, nullptr);
     Lesson lesson;
     ASSERT_TRUE(lesson.Open(place, false, exe)) << GetLastError();
-    std::string captions = Text_Of(lesson.Button(0));
-    for (int note : {2, 4, 5}) {
-        captions += "|" + Text_Of(lesson.Button(note));
-    }
-    EXPECT_EQ(test.captions, captions);
+    EXPECT_EQ(test.captions, Text_Of(lesson.Button(0)) + "|" + Text_Of(lesson.Button(2)) + "|" +
+                                 Text_Of(lesson.Button(4)) + "|" + Text_Of(lesson.Button(5)));
     EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
     EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_DERIVED));
     EXPECT_EQ(test.optionsOn, lesson.Pressed(IDM_SHOWANSWER));

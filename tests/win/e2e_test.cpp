@@ -1,6 +1,7 @@
 // The real tonarium.exe as a user meets it, unpacked from its release zip (tests/README.md).
 #include "tests/win/Outside.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -306,7 +307,7 @@ void Reset(Copy& copy) {
 
 // Ends the lesson by Escape, the menu's 終了 or the end of the session (a sign-out:
 // ENDSESSION_LOGOFF): no note or device is left on. Every note went through the mapper, channel 1,
-// velocity 127.
+// velocity 127; every tool to a tooltip was of a size comctl32 5 takes (the recorder logs them).
 void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -325,7 +326,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
         TerminateProcess(copy.info.hProcess, 0);
     }
     ASSERT_TRUE(copy.Ended());
-    int sounding = -1, open = 0;
+    int sounding = -1, open = 0, tools = 0;
     double since = 0;
     const std::vector<MidiEvent> events = copy.Midi();
     for (auto event = events.begin(); event != events.end(); ++event) {
@@ -349,7 +350,10 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
             sounding = -1;
         }
         open += event->kind == "open" ? 1 : event->kind == "close" ? -1 : 0;
+        tools += event->kind == "tool";
+        EXPECT_FALSE(event->kind == "tool" && event->value > TTTOOLINFOA_V2_SIZE) << event->value;
     }
+    EXPECT_GT(tools, 0) << "no tool seen";
     EXPECT_EQ(heard, copy.Heard().size());
     EXPECT_EQ(-1, sounding) << "a note left sounding";
     EXPECT_EQ(0, open) << "a device left open";

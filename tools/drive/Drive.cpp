@@ -19,10 +19,9 @@ namespace {
 // A MIDI file with one track that holds only its end marker.
 const char kMinimalMidiFile[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0";
 
-// Wine 8 implements neither GetGuiResources nor GetProcessHandleCount. It
-// keeps each process's GDI handles in a table that the process's PEB points
-// to, in the layout of Windows' own: 24-byte entries whose byte 14 is the
-// object type, 0 when free.
+// Wine 8 implements neither GetGuiResources nor GetProcessHandleCount. It keeps each process's GDI
+// handles in a table that the process's PEB points to, in the layout of Windows' own: 24-byte
+// entries whose byte 14 is the object type, 0 when free.
 long long Gdi_TableCount(HANDLE process) {
     using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
@@ -107,12 +106,9 @@ Folder::Folder(const char* purpose) {
     char base[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, base);
     for (int attempt = 0; path.empty() && attempt < 100; ++attempt) {
-        const std::string candidate = std::string(base) + "tonarium-" + purpose + "-" +
-                                      std::to_string(GetCurrentProcessId()) + "-" +
-                                      std::to_string(attempt);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path = candidate;
-        }
+        path = std::string(base) + "tonarium-" + purpose + "-" +
+               std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+        path = CreateDirectoryA(path.c_str(), nullptr) ? path : "";
     }
 }
 
@@ -126,18 +122,16 @@ Folder::~Folder() {
     SHFileOperationA(&removal);
 }
 
-// The program takes the drivers Windows loads for it from the system folder only, so the
-// recorder goes there; a copy that is already there may be in use, and is left alone.
-bool Install_Recorder() {
-    char system[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return false;
-    }
+// The program takes the drivers Windows loads for it from the system folder only, so the recorder
+// goes there; a copy that is already there may be in use, and is left alone. Its path, or "".
+std::string Install_Recorder() {
+    char system[MAX_PATH] = {};
+    const std::string installed =
+        std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\winex.drv";
     const std::string built = Here() + "\\winex.drv";
-    const std::string installed = std::string(system, length) + "\\winex.drv";
-    return Read_File(installed) == Read_File(built) ||
-           CopyFileA(built.c_str(), installed.c_str(), FALSE);
+    const bool there = Read_File(installed) == Read_File(built) ||
+                       CopyFileA(built.c_str(), installed.c_str(), FALSE);
+    return there ? installed : "";
 }
 
 bool Install(const std::string& folder, const char* program, const std::string& newName) {
@@ -146,7 +140,7 @@ bool Install(const std::string& folder, const char* program, const std::string& 
         return CopyFileA((Here() + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
     };
     return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
-           Install_Recorder() && beside("tonarium_opener.exe") && beside("index.htm") &&
+           !Install_Recorder().empty() && beside("tonarium_opener.exe") && beside("index.htm") &&
            Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
 }
 
@@ -191,6 +185,7 @@ Program::~Program() {
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
                     const std::string& arguments, const std::string& currentFolder) {
     static int programs = 0;
+    static const HMODULE recorder = LoadLibraryA(Install_Recorder().c_str()); // before the logs
     log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the logs' paths.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
@@ -202,12 +197,17 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
     startup.cb = sizeof startup;
     startMs = Now_Ms();
     const bool started =
-        CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                       (currentFolder.empty() ? folder : currentFolder).c_str(), &startup,
+        CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                       nullptr, (currentFolder.empty() ? folder : currentFolder).c_str(), &startup,
                        &info) != FALSE;
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
     SetEnvironmentVariableA("TONARIUM_OPEN_LOG", nullptr);
-    return started;
+    // The recorder watches what the program sends its tooltips while its first window opens.
+    const auto watch =
+        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(recorder, "Watch_Sent")));
+    return started && watch &&
+           (watching = SetWindowsHookExA(WH_CALLWNDPROC, watch, recorder, info.dwThreadId)) &&
+           ResumeThread(info.hThread) != static_cast<DWORD>(-1);
 }
 
 HWND Program::Find_Dialog(HWND owner) const {
@@ -258,8 +258,9 @@ const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS
 
 bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe,
                   DWORD timeoutMs, const std::string& currentFolder) {
+    // Once the window is there, a watch would slow every message.
     return Start(folder, exe, recording, "", currentFolder) &&
-           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
+           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr && UnhookWindowsHookEx(watching) &&
            (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 
@@ -430,8 +431,7 @@ Picture Capture(HWND window) {
 }
 
 Picture Capture_Settled(HWND window) {
-    // A window just shown may not have been drawn yet: the screen shows one
-    // colour there until it is.
+    // A window just shown may not have been drawn yet: the screen shows one colour there till then.
     Picture last;
     for (int same = 0, attempt = 0; attempt < 100; ++attempt) {
         Sleep(100);

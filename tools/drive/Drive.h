@@ -88,6 +88,7 @@ public:
     std::string log;
     double startMs = 0;
     PROCESS_INFORMATION info = {};
+    HHOOK watching = nullptr; // the recorder's watch while the program starts
 };
 
 // A message answered through a pointer, which the system does not carry across processes: it
@@ -123,14 +124,12 @@ public:
     // Gives the lesson window, or another of the program's, the keyboard's input.
     bool Activate(HWND which = nullptr) const;
     HWND Focus() const;
-    // Drops a menu as the keyboard does, Alt and its mnemonic, then presses item (a mnemonic or
-    // a key such as VK_DOWN).
+    // Drops a menu as the keyboard does (Alt, its mnemonic), then presses item (a key or mnemonic).
     void Menu(char menu, WORD item = 0) const;
     std::vector<int> Heard() const { return drive::Heard(log); }
     // Whether the toolbar shows a command's button pressed.
     bool Pressed(WORD command) const;
-    // A part of the status bar.
-    std::string Status(int part) const;
+    std::string Status(int part) const; // a part of the status bar
     // Rests the pointer on a toolbar button; past the last (index 5), beside it on the bar.
     void Point_At(int button) const;
     // Presses a note button and returns the result window that opens.

@@ -45,23 +45,16 @@ bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, co
 // says synthesizer, or else the first that is not ALSA's "Midi Through" port,
 // which sounds nowhere.
 int Use_Synthesizer() {
-    int synthesizer = -1;
-    int other = -1;
+    int chosen = -1, other = -1;
     MIDIOUTCAPSA caps = {};
-    for (UINT device = 0; device < midiOutGetNumDevs(); ++device) {
-        if (midiOutGetDevCapsA(device, &caps, sizeof caps) != MMSYSERR_NOERROR) {
-            continue;
-        }
-        std::string name = caps.szPname;
+    for (UINT device = 0; chosen < 0 && device < midiOutGetNumDevs(); ++device) {
+        std::string name = midiOutGetDevCapsA(device, &caps, sizeof caps) ? "" : caps.szPname;
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        if (synthesizer < 0 && name.find("synth") != std::string::npos) {
-            synthesizer = static_cast<int>(device);
-        }
-        if (other < 0 && name.find("midi through") == std::string::npos) {
-            other = static_cast<int>(device);
-        }
+        chosen = name.find("synth") != std::string::npos ? static_cast<int>(device) : -1;
+        const bool sounds = !name.empty() && name.find("midi through") == std::string::npos;
+        other = other < 0 && sounds ? static_cast<int>(device) : other;
     }
-    const int chosen = synthesizer >= 0 ? synthesizer : other;
+    chosen = chosen >= 0 ? chosen : other;
     HKEY key = nullptr;
     const std::string instrument = "#" + std::to_string(chosen);
     if (chosen < 0 ||
@@ -86,11 +79,9 @@ int Show(const char* program, const char* picture, DWORD timeoutMs) {
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     Lesson lesson;
-    if (!lesson.Open(folder, false, program, timeoutMs)) {
-        return Fail("no lesson window");
-    }
-    if (!Save_Bmp(Capture_Settled(lesson.window), picture)) {
-        return Fail("no picture");
+    if (!lesson.Open(folder, false, program, timeoutMs) ||
+        !Save_Bmp(Capture_Settled(lesson.window), picture)) {
+        return Fail("no lesson window or no picture");
     }
     return lesson.Leave(timeoutMs) ? 0 : Fail("no clean end");
 }
@@ -264,6 +255,7 @@ double Next_Event(const Program& program, bool noteOn, double afterMs) {
 double Time_Window(const Program& program, HWND* window) {
     while ((*window = program.Find_Dialog(nullptr)) == nullptr && !program.Wait_Exit(1)) {
     }
+    UnhookWindowsHookEx(program.watching); // as the lesson's Open does
     return Now_Ms() - program.startMs;
 }
 
@@ -316,8 +308,7 @@ bool Bench_Floor(const std::string& mode) {
 bool Start_Marked() {
     const auto mark = [](const char* what) {
         const DWORD tick = GetTickCount();
-        std::fprintf(stderr, "%lu.%03lu:drive:%s\n", tick / 1000, tick % 1000, what);
-        std::fflush(stderr);
+        std::fprintf(stderr, "%lu.%03lu:drive:%s\n", tick / 1000, tick % 1000, what); // unbuffered
     };
     Folder folder("startup");
     Lesson lesson;

@@ -29,8 +29,7 @@ void Sound_Note(HWND window) {
 INT_PTR CALLBACK Floor_Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        // Calls into gdi32 and shell32, so that the program imports the
-        // lesson's DLLs and the loader does the same work.
+        // gdi32 and shell32 called: the program imports the lesson's DLLs; the loader works alike.
         GetStockObject(WHITE_BRUSH);
         DragAcceptFiles(dialog, FALSE);
         if (g_paintBeforeNote) {

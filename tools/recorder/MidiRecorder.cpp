@@ -1,17 +1,16 @@
 // A stand-in MIDI output driver for Wine prefixes without sound hardware. Wine loads
 // "wine<name>.drv" for HKCU\Software\Wine\Drivers "Audio": mmdevapi first (GetPriority and
 // friends), then winmm, as an installable driver (DriverProc) asking modMessage for MIDI outputs.
-// It offers two, as Linux does: "Midi Through", which sounds nowhere, then the synthesizer that
-// the test prefix points the mapper at; so a note that misses the mapper shows.
-// Each open, short message and close is appended to the file TONARIUM_MIDI_LOG names, a line
-// "<microseconds> <event> 0x%08x": QueryPerformanceCounter's time (comparable across processes);
-// "open", "data" (the message), "close" or "exit" (devices still open as the driver leaves),
-// "through-" before those of the first device. Without the variable it offers no device, so the
-// process behaves as on a machine without MIDI.
+// It offers two, as Linux does: "Midi Through", which sounds nowhere, then the synthesizer the test
+// prefix points the mapper at. Each open, short message and close is appended to the file
+// TONARIUM_MIDI_LOG names as "<microseconds> <event> 0x%08x" (QueryPerformanceCounter's time):
+// "open", "data", "close" or "exit" (devices still open at the end), "through-" before those of
+// the first device. Without the variable it offers no device, as on a machine without MIDI.
 
 #include "tools/recorder/LogClock.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <mmsystem.h>
 #include <mmddk.h>
 
@@ -162,6 +161,18 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
     default:
         return MMSYSERR_NOTSUPPORTED;
     }
+}
+
+// The driver's watch on a starting program: the size of each tool it hands a tooltip ("tool").
+// comctl32 5, which a manifest naming no version 6 gets, takes up to TTTOOLINFOA_V2_SIZE.
+LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char kind[32] = ""; // other classes give these numbers other meanings
+    if (code == HC_ACTION && (sent->message == TTM_ADDTOOLA || sent->message == TTM_DELTOOLA) &&
+        GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, TOOLTIPS_CLASSA)) {
+        Record(1, "tool", reinterpret_cast<const TTTOOLINFOA*>(sent->lParam)->cbSize);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // mmdevapi's side of an audio driver. The recorder has no wave endpoints; it

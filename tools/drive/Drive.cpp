@@ -185,7 +185,8 @@ Program::~Program() {
 bool Program::Start(const std::string& folder, const std::string& exe, bool recording,
                     const std::string& arguments, const std::string& currentFolder) {
     static int programs = 0;
-    static const HMODULE recorder = LoadLibraryA(Install_Recorder().c_str()); // before the logs
+    // Loaded before the logs are named, so that this process records nothing.
+    const HMODULE recorder = recording ? LoadLibraryA(Install_Recorder().c_str()) : nullptr;
     log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the logs' paths.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
@@ -203,11 +204,12 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
     SetEnvironmentVariableA("TONARIUM_OPEN_LOG", nullptr);
     // The recorder watches what the program sends its tooltips while its first window opens.
-    const auto watch =
-        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(recorder, "Watch_Sent")));
-    return started && watch &&
-           (watching = SetWindowsHookExA(WH_CALLWNDPROC, watch, recorder, info.dwThreadId)) &&
-           ResumeThread(info.hThread) != static_cast<DWORD>(-1);
+    const auto watch = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(recorder ? GetProcAddress(recorder, "Watch_Sent") : nullptr));
+    watching = started && watch
+                   ? SetWindowsHookExA(WH_CALLWNDPROC, watch, recorder, info.dwThreadId)
+                   : nullptr;
+    return started && ResumeThread(info.hThread) != static_cast<DWORD>(-1);
 }
 
 HWND Program::Find_Dialog(HWND owner) const {
@@ -260,7 +262,8 @@ bool Lesson::Open(const std::string& folder, bool recording, const std::string& 
                   DWORD timeoutMs, const std::string& currentFolder) {
     // Once the window is there, a watch would slow every message.
     return Start(folder, exe, recording, "", currentFolder) &&
-           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr && UnhookWindowsHookEx(watching) &&
+           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
+           (!watching || UnhookWindowsHookEx(watching)) &&
            (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 

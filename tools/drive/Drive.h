@@ -10,8 +10,7 @@
 
 namespace drive {
 
-// QueryPerformanceCounter in milliseconds, the clock of the MIDI log.
-double Now_Ms();
+double Now_Ms(); // QueryPerformanceCounter in milliseconds, the clock of the MIDI log
 
 // Polls every 10 ms, leaving the CPU to the program, until done() holds or the time is up;
 // returns the last answer.
@@ -109,8 +108,7 @@ Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam) {
     return data;
 }
 
-// The note buttons' control ids in note-index order, C to B.
-extern const int kNoteButtons[12];
+extern const int kNoteButtons[12]; // the note buttons' control ids, C to B
 
 // A started tonarium.exe and its lesson window.
 class Lesson : public Program {
@@ -127,8 +125,7 @@ public:
     // Drops a menu as the keyboard does (Alt, its mnemonic), then presses item (a key or mnemonic).
     void Menu(char menu, WORD item = 0) const;
     std::vector<int> Heard() const { return drive::Heard(log); }
-    // Whether the toolbar shows a command's button pressed.
-    bool Pressed(WORD command) const;
+    bool Pressed(WORD command) const;   // the toolbar shows the command's button pressed
     std::string Status(int part) const; // a part of the status bar
     // Rests the pointer on a toolbar button; past the last (index 5), beside it on the bar.
     void Point_At(int button) const;

@@ -91,9 +91,8 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     const int asked = heard.back() % 12; // without derived tones one of C, D, E, F, G, A and B
     EXPECT_TRUE(copy.derivedAtDraw || (0xAB5 >> asked & 1)) << asked;
-    // A wrong answer at each distance from the right one in turn.
-    const HWND button =
-        copy.Button((asked + (right ? 0 : 1 + copy.tally.totalQuestions % 11)) % 12);
+    static int wrongs = 0; // wrong answers at every distance from the right one, in turn
+    const HWND button = copy.Button((asked + (right ? 0 : 1 + wrongs++ % 11)) % 12);
     Move_Pointer(copy.answerAt);
     for (int tabs = 0; key > VK_LBUTTON && copy.Focus() != button && tabs < 12; ++tabs) {
         const HWND before = copy.Focus();

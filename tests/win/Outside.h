@@ -12,7 +12,7 @@ namespace outside {
 struct Tally {
     int correct[12] = {}, asked[12] = {};
     int totalCorrect = 0;
-    int totalQuestions = 0; // counting the pending question
+    int totalQuestions = 1; // counting the pending question
     bool derived = false, showAnswer = false;
     std::string labels[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     // Lines of the user's own; ソ and 表 end in the byte of a backslash.

@@ -414,7 +414,6 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;
     // Buttons renamed by the help page's example, added below [data] of the program's file.
-    tally.totalQuestions = 1;
     tally.showAnswer = true;
     const std::string page = Read_File(folder_.File("index.htm"));
     const size_t example = page.find("<pre>", page.find("id=\"labels\"")) + 5;
@@ -530,7 +529,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first, second;
-    first.tally.totalQuestions = second.tally.totalQuestions = 1;
     first.answerAt = {Work_Area().right - 1, Work_Area().bottom / 2};
     second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};
     const Folder elsewhere("elsewhere");

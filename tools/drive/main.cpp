@@ -1,6 +1,5 @@
-// Drives Tonarium for the scripts (scripts/run, scripts/bench, scripts/pictures);
-// run without arguments it lists its commands. Exit code 0 on success, 1 when
-// something did not happen, 2 for a wrong command line.
+// Drives Tonarium for scripts/run, bench and pictures; without arguments it lists its commands.
+// Exit code 0 on success, 1 when something did not happen, 2 for a wrong command line.
 
 #include "res/resource.h"
 #include "tools/drive/Drive.h"
@@ -24,7 +23,7 @@ namespace {
 // A lesson of some weeks, with the window's own half-width labels.
 const char kPictureLesson[] =
     "[data]\r\nC=ﾄﾞ\r\nC#=ﾄﾞ#\r\nD=ﾚ\r\nD#=ﾚ#\r\nE=ﾐ\r\nF=ﾌｧ\r\nF#=ﾌｧ#\r\nG=ｿ\r\nG#=ｿ#\r\n"
-    "A=ﾗ\r\nA#=ﾗ#\r\nB=ｼ\r\nderivation=1\r\nanswer=0\r\nnum_answer=13\r\nnum_question=31\r\n"
+    "A=ﾗ\r\nA#=ﾗ#\r\nB=ｼ(B)\r\nderivation=1\r\nanswer=0\r\nnum_answer=13\r\nnum_question=31\r\n"
     "[a]\r\n0=4\r\n2=2\r\n5=1\r\n7=3\r\n9=2\r\n11=1\r\n"
     "[q]\r\n0=4\r\n1=1\r\n2=4\r\n3=2\r\n4=3\r\n5=3\r\n7=9\r\n9=2\r\n11=2\r\n";
 int Fail(const char* what) {
@@ -41,9 +40,8 @@ bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, co
     return Save(result, folder, name) && lesson.Close_Result(result);
 }
 
-// Points Wine's MIDI mapper at the synthesizer: the first MIDI output whose name
-// says synthesizer, or else the first that is not ALSA's "Midi Through" port,
-// which sounds nowhere.
+// Points Wine's MIDI mapper at the synthesizer: the first MIDI output whose name says synthesizer,
+// or else the first that is not ALSA's "Midi Through" port, which sounds nowhere.
 int Use_Synthesizer() {
     int chosen = -1, other = -1;
     MIDIOUTCAPSA caps = {};
@@ -148,8 +146,10 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
     for (int button : {1, 3, 4}) {
         lesson.Point_At(button);
-        // Windows shows a tip half a second after the pointer rests (its double-click time).
+        const double pointed = Now_Ms(); // Windows' tip: from 0.5 s to 5 s (its double-click time)
         if (!Wait_Until([&] { return IsWindowVisible(tips); }, 1000) ||
+            !Wait_Until([&] { return Now_Ms() > pointed + 1500; }, 2000) ||
+            !IsWindowVisible(tips) ||
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }

@@ -341,7 +341,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
     double since = 0;
     const std::vector<MidiEvent> events = copy.Midi();
     for (auto event = events.begin(); event != events.end(); ++event) {
-        // The mapper opens the device for the program, asking no callback of it.
+        // Wine's mapper opens the device with no callback; the program itself asks for its window.
         EXPECT_TRUE(event->kind.find("through") == std::string::npos &&
                     (event->kind != "open" || event->value == CALLBACK_NULL))
             << "past the MIDI mapper " << event->value;

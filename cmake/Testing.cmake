@@ -51,14 +51,14 @@ endforeach()
 add_test(NAME e2e_test COMMAND ${CMAKE_COMMAND} -E env TONARIUM_OWN_WINE=e2e
     ${CMAKE_SOURCE_DIR}/scripts/with-wine ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:e2e_test>)
 # DLLs named as libraries Windows loads for the program, for the hostile test to plant.
-foreach(library winmm comctl32 mciseq)
+foreach(library winmm comctl32 mciseq midimap)
     add_library(plant_${library} SHARED tests/win/plant.cpp)
     set_target_properties(plant_${library} PROPERTIES OUTPUT_NAME ${library} PREFIX ""
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/plants)
     add_dependencies(hostile_test plant_${library})
 endforeach()
 # Wine loads its own DLLs unless asked to prefer files of those names, as Windows does.
-set_tests_properties(hostile_test PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=winmm,comctl32,mciseq=n,b")
+set_tests_properties(hostile_test PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=winmm,comctl32,mciseq,midimap=n,b")
 # The program's own path helpers inside the test's process.
 target_link_libraries(inside_test PRIVATE tonarium_win)
 # The release zip, made and unpacked as a user unpacks it: the end-to-end test

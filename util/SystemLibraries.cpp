@@ -55,6 +55,13 @@ HMODULE Load_FromSystemFolder(const char* name) {
 
 bool Load_SystemLibraries() {
     Restrict_DllSearch();
+    // WINMM loads its drivers by bare name, which XP, Vista and a Windows 7 without the update
+    // look for in the program's folder first; loaded from the system folder now, each is found
+    // loaded then (the MIDI mapper, MCI's sequencer, the MIDI driver of XP to 11).
+    const char* const drivers[] = {"midimap.dll", "mciseq.dll", "wdmaud.drv"};
+    for (const char* driver : drivers) {
+        Load_FromSystemFolder(driver);
+    }
     const HMODULE comctl = Load_FromSystemFolder("comctl32.dll");
     const HMODULE winmm = Load_FromSystemFolder("winmm.dll");
     return Take(comctl, "InitCommonControlsEx", g_libraries.InitCommonControlsEx) &&

@@ -113,7 +113,7 @@ TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));
     ASSERT_TRUE(Write_File(current.File("data.mid"), Read_File(program.File("data.mid"))));
-    const char* const plants[] = {"winmm.dll", "comctl32.dll", "mciseq.dll"};
+    const char* const plants[] = {"winmm.dll", "comctl32.dll", "mciseq.dll", "midimap.dll"};
     for (const Folder* folder : {&program, &current, &control}) {
         for (const char* plant : plants) {
             ASSERT_TRUE(CopyFileA((Here() + "\\plants\\" + plant).c_str(),

@@ -106,8 +106,11 @@ void KeepInWorkArea(HWND window) {
     RECT rect = {0, 0, 0, 0};
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
+    // The monitor of the window's corner, where it was opened: one wider than that monitor
+    // would otherwise move to whichever other monitor it covers more of.
     if (!GetWindowRect(window, &rect) ||
-        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        !GetMonitorInfoA(MonitorFromPoint({rect.left, rect.top}, MONITOR_DEFAULTTONEAREST),
+                         &monitor)) {
         return;
     }
     const RECT& work = monitor.rcWork;

@@ -75,7 +75,7 @@ std::size_t BoundedLength(const char* text, std::size_t size);
 // Converts a rectangle in screen coordinates into the client coordinates of window.
 void ScreenToClientRect(HWND window, RECT* rect);
 
-// Moves a top-level window that runs past the work area of the monitor it is on back inside
-// it; one that fits stays where it is. A window larger than the area keeps its left and top
+// Moves a top-level window that runs past the work area of the monitor its corner is on back
+// inside it; one that fits stays where it is. A window larger than the area keeps its left and top
 // edges, its caption, on the screen.
 void KeepInWorkArea(HWND window);

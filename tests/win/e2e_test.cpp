@@ -18,10 +18,10 @@ using namespace outside;
 
 namespace {
 
-RECT Work_Area() { // the screen but for the taskbar
-    RECT work = {};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
+RECT Work_Area(POINT at = {}) { // the screen at that point (the first's) but for the taskbar
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    GetMonitorInfoA(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor.rcWork;
 }
 
 POINT Rest() { // off the lesson, with room for a window around it
@@ -55,7 +55,7 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    const RECT work = Work_Area();
+    const RECT work = Work_Area(window == copy.window ? POINT{} : copy.answerAt);
     EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top &&
                 (rect.right <= work.right || rect.left == work.left) &&
                 (rect.bottom <= work.bottom || rect.top == work.top))
@@ -543,6 +543,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
         Answer(second, answer % 3 == 0);
     }
     EXPECT_NE(first.Heard(), second.Heard()) << "two runs ask the same notes";
+    first.answerAt = {GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1, 767}; // the second screen's corner
     Open_Owned(first, 'L', IDCANCEL);
     Open_Owned(second, 'L', IDCANCEL);
     Open_Owned(second, 'H', IDCANCEL);

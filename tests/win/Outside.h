@@ -33,4 +33,20 @@ struct Tally {
     }
 };
 
+// As Windows ends a session: it asks each top-level window (a window the lesson opened first),
+// tells each of the end, and ends the process. False when a window refuses or does not answer.
+inline bool End_Session(const drive::Lesson& lesson, LPARAM reasons) {
+    bool agreed = true;
+    for (const UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+        for (const HWND window : {lesson.Find_Dialog(lesson.window), lesson.window}) {
+            DWORD_PTR allowed = 0; // told of the end, a window may have gone
+            agreed &= !window || (message == WM_ENDSESSION && !IsWindow(window)) ||
+                      (SendMessageTimeoutA(window, message, message == WM_ENDSESSION, reasons,
+                                           SMTO_ABORTIFHUNG, 5000, &allowed) &&
+                       (allowed || message == WM_ENDSESSION));
+        }
+    }
+    return TerminateProcess(lesson.info.hProcess, 0) && agreed;
+}
+
 } // namespace outside

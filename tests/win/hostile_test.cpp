@@ -38,7 +38,7 @@ struct Case {
 const int kMax = 2147483647;
 
 // One case in a folder of its own, so that a failed check ends only this case.
-void Run_Case(const Case& test, const std::string& caseFolder) {
+void Run_Case(const Case& test, const std::string& caseFolder, LPARAM sessionEnd) {
     SCOPED_TRACE(test.name);
     CreateDirectoryA(caseFolder.c_str(), nullptr);
     const size_t slash = test.place.rfind('\\');
@@ -66,7 +66,8 @@ void Run_Case(const Case& test, const std::string& caseFolder) {
         EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
         EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
     }
-    EXPECT_TRUE(lesson.Leave());
+    EXPECT_TRUE(sessionEnd < 0 ? lesson.Leave()
+                               : End_Session(lesson, sessionEnd) && lesson.Ended());
     CloseHandle(lock); // without one, the handle of this process, which closing leaves
     EXPECT_EQ(test.after, Read_File(ini));
 }
@@ -101,8 +102,11 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
          "問題 1|正解率 0％", false, "", Case::Plain},
     };
+    // The first four end with the session, each for one reason alone (0: a shutdown).
+    const LPARAM ends[] = {ENDSESSION_LOGOFF, ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, -1};
     for (size_t index = 0; index < std::size(cases); ++index) {
-        Run_Case(cases[index], root.File("c" + std::to_string(index)));
+        Run_Case(cases[index], root.File("c" + std::to_string(index)),
+                 ends[std::min<size_t>(index, 4)]);
     }
 }
 

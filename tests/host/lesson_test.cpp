@@ -48,8 +48,7 @@ TEST(Lesson, ContinuesTheStoredScore) {
         EXPECT_EQ(next, notes[asked].correct);
         EXPECT_EQ(next, notes[asked].asked);
         EXPECT_EQ(row.correct, notes[(asked + 1) % 12].asked);
-        const std::int32_t second =
-            row.firstQuestion == INT32_MAX ? INT32_MAX : row.firstQuestion + 1;
+        const std::int32_t second = std::min<std::int64_t>(row.firstQuestion + 1LL, INT32_MAX);
         EXPECT_EQ(second, lesson.Stored_WithNextQuestion().totalQuestions); // kept by a shutdown
         lesson.Next_Question();
         EXPECT_EQ(second, lesson.Total_Questions());

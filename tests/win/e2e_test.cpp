@@ -284,7 +284,7 @@ void Hover(const Copy& copy, bool movingOn) {
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     // Off the bar no mouse move reaches it: a tick of the 300 ms hover timer notices.
     Move_Pointer(Rest());
-    EXPECT_TRUE(helpShown(false, 700)) << "hover help stays off the bar";
+    EXPECT_TRUE(helpShown(false, 450)) << "hover help stays off the bar";
     copy.Point_At(1);
     EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
     copy.Point_At(5);

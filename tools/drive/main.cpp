@@ -146,10 +146,10 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
     for (int button : {1, 3, 4}) {
         lesson.Point_At(button);
-        const double pointed = Now_Ms(); // Windows' tip: from 0.5 s to 5 s (its double-click time)
-        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 1000) ||
-            !Wait_Until([&] { return Now_Ms() > pointed + 1500; }, 2000) ||
-            !IsWindowVisible(tips) ||
+        // Windows' tip: from 0.5 s to 5 s (its double-click time); the first is taken at 4.5 s.
+        const double pointed = Now_Ms(), taken = pointed + (button == 1 ? 4500 : 1500);
+        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 750) ||
+            !Wait_Until([&] { return Now_Ms() > taken; }, 5000) || !IsWindowVisible(tips) ||
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }

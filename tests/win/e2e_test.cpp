@@ -203,10 +203,11 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
         ++left;
     }
     const int column = std::max(1, row[base] / 12); // each label 2 pixels clear of its sides
-    for (int y = base + 1, at = 0; y < client.bottom; ++y) {
+    for (int y = base + 1; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
-            if (black(x, y) && ((at = x - left) < 2 || at >= row[base] || at % column < 2 ||
-                                at % column >= column - 2)) {
+            const int at = x - left;
+            if (black(x, y) &&
+                (at < 2 || at >= row[base] || at % column < 2 || at % column >= column - 2)) {
                 return false;
             }
         }

@@ -364,7 +364,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
             const auto next =
                 std::find_if(event, events.end(), [](auto& e) { return e.Note_On(); });
             EXPECT_TRUE(
-                event->ms - since <= 1300 &&
+                event->ms - since <= 1230 &&
                 (event->ms - since >= 1190 || next == events.end() || next->ms - event->ms < 100))
                 << event->ms - since << " ms, the next "
                 << (next == events.end() ? 0 : next->ms - event->ms);

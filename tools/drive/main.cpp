@@ -185,10 +185,11 @@ int Pictures(const std::string& out) {
         !Save_Result(lesson, false, out, "result-wrong.bmp") || !lesson.Leave()) {
         return Fail("no details or result window");
     }
-    // Every note has the same long label, so the answer shown is known in advance.
+    // Every note has the same label, as long as a label is kept (29 bytes), so the answer shown
+    // is known in advance and the result's text is over 32 bytes long.
     std::string longLesson = "[data]\r\nanswer=1\r\n";
     for (const char* key : {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"}) {
-        longLesson += std::string(key) + "=ドレミファソラシド\r\n";
+        longLesson += std::string(key) + "=ドレミファソラシドレミファソﾗ\r\n";
     }
     Folder longFolder("pictures-long");
     Lesson longLabels;

@@ -53,6 +53,9 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     EXPECT_EQ(tally.derived, copy.Pressed(IDM_DERIVED));
     EXPECT_EQ(tally.showAnswer, copy.Pressed(IDM_SHOWANSWER));
     EXPECT_EQ(copy.caption, Text_Of(copy.window)) << "another caption";
+    for (int note = 0; note < 12; ++note) {
+        EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note))) << "button " << note;
+    }
 }
 
 // Inside the work area (a larger one from its corner): the lesson centred, result and details at
@@ -213,25 +216,27 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
         }
     }
     bars.assign(12, 0);
+    std::vector<int> widths(12, 0); // 5 pixels in a column of odd width, 6 in one of even width
     for (int x = left + 1; x < left + row[base]; ++x) {
         int top = 0;
         while (top < base && !black(x, top)) {
             ++top;
         }
+        widths[(x - left) * 12 / row[base]] += top < base;
         if (top < base && !black(x - 1, base - 1)) { // where a bar begins
             bars[(x - left) * 12 / row[base]] = base - top;
         }
     }
     double full = 0; // the height of a bar of answers all right
     for (int note = 0; note < 12; ++note) {
-        if (tally.correct[note] > 0 && tally.asked[note] > 0) {
-            full = std::max(full, bars[note] * double(tally.asked[note]) / tally.correct[note]);
-        }
+        const int right = tally.correct[note], asked = tally.asked[note];
+        full = std::max(full, right > 0 && asked > 0 ? bars[note] * double(asked) / right : 0.0);
     }
     for (int note = 0; note < 12; ++note) {
         const bool none = tally.correct[note] <= 0 || tally.asked[note] <= 0;
         const double expected = none ? 0 : full * tally.correct[note] / tally.asked[note];
-        if (std::abs(bars[note] - expected) > (none ? 0 : 1.5)) {
+        if (std::abs(bars[note] - expected) > (none ? 0 : 1.5) ||
+            widths[note] != (bars[note] ? 6 - column % 2 : 0)) {
             return false;
         }
     }
@@ -344,7 +349,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
         EXPECT_TRUE(End_Session(copy, session)) << "a window refuses the end of the session";
     }
     ASSERT_TRUE(copy.Ended());
-    int sounding = -1, open = 0, tools = 0;
+    int sounding = -1, open = 0, tools = 0, overlong = 0;
     double since = 0;
     const std::vector<MidiEvent> events = copy.Midi();
     for (auto event = events.begin(); event != events.end(); ++event) {
@@ -364,17 +369,20 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
             const auto next =
                 std::find_if(event, events.end(), [](auto& e) { return e.Note_On(); });
             EXPECT_TRUE(
-                event->ms - since <= 1230 &&
+                event->ms - since <= 1300 &&
                 (event->ms - since >= 1190 || next == events.end() || next->ms - event->ms < 100))
                 << event->ms - since << " ms, the next "
                 << (next == events.end() ? 0 : next->ms - event->ms);
+            overlong += event->ms - since > 1230; // a loaded moment, once in a run at most
             sounding = -1;
         }
         open += event->kind == "open" ? 1 : event->kind == "close" ? -1 : 0;
         tools += event->kind == "tool";
-        EXPECT_FALSE(event->kind == "tool" && event->value > TTTOOLINFOA_V2_SIZE) << event->value;
+        EXPECT_FALSE(event->kind == "tool" &&
+                     (event->value < TTTOOLINFOA_V1_SIZE || event->value > TTTOOLINFOA_V2_SIZE))
+            << event->value;
     }
-    EXPECT_GT(tools, 0) << "no tool seen";
+    EXPECT_TRUE(tools > 0 && overlong <= 1) << tools << " tools, over 1230 ms: " << overlong;
     EXPECT_EQ(heard, copy.Heard().size());
     EXPECT_EQ(-1, sounding) << "a note left sounding";
     EXPECT_EQ(0, open) << "a device left open";
@@ -431,9 +439,6 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     }
     ASSERT_TRUE(Write_Settings(tally));
     Open(copy);
-    for (int note = 0; note < 12; ++note) {
-        EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note)));
-    }
     ASSERT_TRUE(copy.Activate());
     const int order[] = {0, 2, 4, 5, 7, 9, 11, 1, 3, 6, 8, 10, 0};
     EXPECT_EQ(copy.Button(0), copy.Focus()) << "the first tab stop has no focus";
@@ -498,9 +503,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         Listen_Again(copy); // while the note of the next question sounds
         const bool second = answer > kWarm + kStretch || (answer <= kWarm && answer % 2 == 0);
         Hover(copy, answer <= 2);
-        Open_Owned(copy, 'L', second ? IDOK : IDCANCEL);
+        Open_Owned(copy, 'L', second ? IDOK : answer % 3 ? IDCANCEL : IDCLOSE);
         Open_Owned(copy, 'H', second ? IDOK : IDCLOSE);
-        Toggle(copy, second ? IDM_SHOWANSWER : IDM_DERIVED, !second);
+        Toggle(copy, second ? IDM_SHOWANSWER : IDM_DERIVED, answer % 3 == 0);
         if (second) {
             Reset(copy);
         }
@@ -535,7 +540,8 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     Copy first, second;
     first.answerAt = {Work_Area().right - 1, Work_Area().bottom / 2};
     second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};
-    second.tally.userData = "C=ドドドド\r\n"; // the widest label at C
+    first.tally.labels[0] = second.tally.labels[0] = "ドドドド"; // the widest, read by both
+    second.tally.userData = "C=" + second.tally.labels[0] + "\r\n";
     ASSERT_TRUE(Write_Settings(second.tally));
     const Folder elsewhere("elsewhere");
     ASSERT_TRUE(Write_File(elsewhere.File("index.htm"), "another program's page"));
@@ -554,8 +560,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     Open_Owned(second, 'L', IDCANCEL);
     Open_Owned(second, 'H', IDCANCEL);
     Listen_Again(second); // as every user has it, without the media file
-    const std::string opened = folder_.File("opened.log");
-    const std::string page = folder_.File("index.htm");
+    const std::string opened = folder_.File("opened.log"), page = folder_.File("index.htm");
     const std::string shown = page + "|" + std::to_string(SW_SHOW) + "\n"; // in a window shown
     for (const std::string& log : {shown, shown + shown}) {                // each time asked
         first.Menu('H', 'C');

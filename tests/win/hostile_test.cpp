@@ -32,7 +32,7 @@ struct Case {
     std::string status;   // the status bar's two parts
     bool optionsOn;       // as the toolbar shows them
     std::string after;    // the settings file afterwards; empty: none
-    enum { Plain, Answer, Locked, Folder } setup;
+    enum { Plain, Answer, Details, Locked, Folder } setup;
 };
 
 const int kMax = 2147483647;
@@ -64,6 +64,9 @@ void Run_Case(const Case& test, const std::string& caseFolder, LPARAM reasons) {
     if (test.setup == Case::Answer) {
         EXPECT_TRUE(lesson.Close_Result(lesson.Press(0)));
         EXPECT_EQ(test.status, lesson.Status(0) + "|" + lesson.Status(1));
+    } else if (test.setup == Case::Details) { // the session ends with the details open
+        lesson.Menu('L', 'A');
+        EXPECT_NE(nullptr, lesson.Wait_Dialog(lesson.window));
     }
     EXPECT_TRUE(reasons < 0 ? lesson.Leave() : End_Session(lesson, reasons) && lesson.Ended());
     CloseHandle(lock); // without one, the handle of this process, which closing leaves
@@ -89,7 +92,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), "tonarium.exe", keys,
          "問題 2147483647|正解率 100％", false, Settings(0, kMax, kMax, kMax), Case::Answer},
         {"any number but 0 is on, written back as 1", "[data]\r\nderivation=2\r\nanswer=-1\r\n",
-         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, 0, 1, 0), Case::Plain},
+         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, 0, 1, 0), Case::Details},
         {"a file that others keep from writing stays", "[data]\r\nnum_question=4\r\n",
          "tonarium.exe", keys, "問題 4|正解率 0％", false, "[data]\r\nnum_question=4\r\n",
          Case::Locked},

@@ -38,7 +38,7 @@ tonarium_help_picture() {
     if [ -f "$cache" ]; then cp "$cache" "$2"; return; fi
     profile=$(mktemp -d)
     [ "${3:-900}" = 900 ] || scrollbars=
-    # Below the timed tests beside it.
+    # At a lower priority than the timed tests that run beside it.
     env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 FONTCONFIG_FILE="$TONARIUM_ROOT/scripts/lib/fonts.conf" nice -n 10 chromium --headless --no-sandbox --disable-gpu \
         $scrollbars --user-data-dir="$profile" --force-device-scale-factor=1 \
         --window-size="${3:-900}",16000 --screenshot="$profile/page.png" "file://$1" >/dev/null 2>&1

@@ -104,7 +104,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
          "問題 1|正解率 0％", false, "", Case::Plain},
     };
     // The first four end with the session, each for one reason alone (0: a shutdown).
-    const LPARAM ends[] = {ENDSESSION_LOGOFF, ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, -1};
+    const LPARAM ends[] = {LPARAM(ENDSESSION_LOGOFF), ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, -1};
     for (size_t index = 0; index < std::size(cases); ++index) {
         Run_Case(cases[index], root.File("c" + std::to_string(index)),
                  ends[std::min<size_t>(index, 4)]);

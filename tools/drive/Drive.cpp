@@ -21,19 +21,21 @@ const char kMinimalMidiFile[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2
 
 // Wine 8 implements neither GetGuiResources nor GetProcessHandleCount. It keeps each process's GDI
 // handles in a table that the process's PEB points to, in the layout of Windows' own: 24-byte
-// entries whose byte 14 is the object type, 0 when free.
+// entries whose byte 14 is the object type, 0 when free. A 32-bit process's table is named only in
+// its 64-bit PEB, which Wine's WOW64 keeps in the page below the 32-bit one.
 long long Gdi_TableCount(HANDLE process) {
     using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
     void* basic[6] = {}; // PROCESS_BASIC_INFORMATION; the PEB address is its second field
-    const char* table = nullptr;
-    const SIZE_T pebTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    UINT64 table = 0;
+    const SSIZE_T pebTableOffset = sizeof(void*) == 8 ? 0xF8 : 0xF8 - 0x1000;
     std::vector<unsigned char> entries(0x10000 * 24);
     if (query == nullptr || query(process, 0, basic, sizeof basic, nullptr) != 0 ||
         !ReadProcessMemory(process, static_cast<char*>(basic[1]) + pebTableOffset, &table,
                            sizeof table, nullptr) ||
-        !ReadProcessMemory(process, table, entries.data(), entries.size(), nullptr)) {
+        !ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(table)),
+                           entries.data(), entries.size(), nullptr)) {
         return -1;
     }
     long long used = 0;

@@ -38,7 +38,7 @@ struct Case {
 const int kMax = 2147483647;
 
 // One case in a folder of its own, so that a failed check ends only this case.
-void Run_Case(const Case& test, const std::string& caseFolder, LPARAM reasons) {
+void Run_Case(const Case& test, const std::string& caseFolder, DWORD reasons) {
     SCOPED_TRACE(test.name);
     CreateDirectoryA(caseFolder.c_str(), nullptr);
     const size_t slash = test.place.rfind('\\');
@@ -68,7 +68,7 @@ void Run_Case(const Case& test, const std::string& caseFolder, LPARAM reasons) {
         lesson.Menu('L', 'A');
         EXPECT_NE(nullptr, lesson.Wait_Dialog(lesson.window));
     }
-    EXPECT_TRUE(reasons < 0 ? lesson.Leave() : End_Session(lesson, reasons) && lesson.Ended());
+    EXPECT_TRUE(reasons == ~0u ? lesson.Leave() : End_Session(lesson, reasons) && lesson.Ended());
     CloseHandle(lock); // without one, the handle of this process, which closing leaves
     EXPECT_EQ(test.after, Read_File(ini));
 }
@@ -104,7 +104,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
          "問題 1|正解率 0％", false, "", Case::Plain},
     };
     // The first four end with the session, each for one reason alone (0: a shutdown).
-    const LPARAM ends[] = {LPARAM(ENDSESSION_LOGOFF), ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, -1};
+    const DWORD ends[] = {ENDSESSION_LOGOFF, ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, ~0u};
     for (size_t index = 0; index < std::size(cases); ++index) {
         Run_Case(cases[index], root.File("c" + std::to_string(index)),
                  ends[std::min<size_t>(index, 4)]);

@@ -29,17 +29,17 @@ tonarium_wine_environment() {
 
 # The help page (an absolute path) as a browser shows it 900 pixels wide, or as narrow as given
 # with its scroll bars, its white border trimmed, in a PNG of 256 colours at most, in one locale
-# and with the fonts of a Japanese Windows XP (as IPA faces, scripts/lib/fonts.conf) whoever runs
-# it: tonarium_help_picture page out.png [width]
+# and with the fonts of a Japanese Windows XP (as IPA faces, scripts/lib/fonts.conf) or those named
+# whoever runs it: tonarium_help_picture page out.png [width [fonts.conf]]
 tonarium_help_picture() {
-    local profile scrollbars=--hide-scrollbars cache
+    local profile scrollbars=--hide-scrollbars cache fonts=${4:-$TONARIUM_ROOT/scripts/lib/fonts.conf}
     # The same page, faces and width make the same picture: a second build's run takes the first's.
-    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" <(echo "${3:-900}") | sha256sum | cut -c1-16).png
+    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" "$fonts" <(echo "${3:-900}") | sha256sum | cut -c1-16).png
     if [ -f "$cache" ]; then cp "$cache" "$2"; return; fi
     profile=$(mktemp -d)
     [ "${3:-900}" = 900 ] || scrollbars=
     # At a lower priority than the timed tests that run beside it.
-    env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 FONTCONFIG_FILE="$TONARIUM_ROOT/scripts/lib/fonts.conf" nice -n 10 chromium --headless --no-sandbox --disable-gpu \
+    env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 FONTCONFIG_FILE="$fonts" nice -n 10 chromium --headless --no-sandbox --disable-gpu \
         $scrollbars --user-data-dir="$profile" --force-device-scale-factor=1 \
         --window-size="${3:-900}",16000 --screenshot="$profile/page.png" "file://$1" >/dev/null 2>&1
     convert "$profile/page.png" -trim +repage -strip "png8:$2"
@@ -47,6 +47,13 @@ tonarium_help_picture() {
     rm -rf "$profile"
     [ $status != 0 ] || { mkdir -p "${cache%/*}" && cp "$2" "$cache"; }
     return $status
+}
+
+# The help page's pictures in a folder: help.png and help-narrow.png in a Japanese Windows XP's
+# faces, help-win10.png in Windows 10's: tonarium_help_pictures page folder
+tonarium_help_pictures() {
+    tonarium_help_picture "$1" "$2/help.png" && tonarium_help_picture "$1" "$2/help-narrow.png" 480 &&
+        tonarium_help_picture "$1" "$2/help-win10.png" 900 "$TONARIUM_ROOT/scripts/lib/fonts-win10.conf"
 }
 
 # Runs the 64-bit build's tonarium_drive.exe under Wine, in a private X server.

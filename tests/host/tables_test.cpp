@@ -29,7 +29,7 @@ TEST(ChartGeometry, BarsFollowTheShareOfCorrectAnswers) {
         {18, 90, 5, 0, 7, {}},
         {18, 90, 5, 3, 0, {}},
         {18, 90, 5, 3, -1, {}},
-        {18, 90, 5, -1, 3, {}},
+        {18, 90, 5, -1, -3, {}}, // both negative: no share of anything
         {18, 90, 5, 1, INT32_MAX, {}},
         {18, 20, 5, 1, 1, {}}, // no room for a bar
     };

@@ -362,14 +362,16 @@ void Click(HWND button) {
 }
 
 void Move_Pointer(POINT to) {
-    // Absolute positions, 0 to 65536 across the screen, rounded up land on the pixel asked for.
-    const LONG width = GetSystemMetrics(SM_CXSCREEN);
-    const LONG height = GetSystemMetrics(SM_CYSCREEN);
+    // 0 to 65536 across every screen (some left of the first), rounded up: the pixel asked for.
+    const LONG left = GetSystemMetrics(SM_XVIRTUALSCREEN),
+               top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
+               height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     INPUT move = {};
     move.type = INPUT_MOUSE;
-    move.mi.dx = (to.x * 65536 + width - 1) / width;
-    move.mi.dy = (to.y * 65536 + height - 1) / height;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    move.mi.dx = ((to.x - left) * 65536 + width - 1) / width;
+    move.mi.dy = ((to.y - top) * 65536 + height - 1) / height;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
     SendInput(1, &move, sizeof move);
 }
 

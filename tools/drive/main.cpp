@@ -35,6 +35,12 @@ bool Save(HWND window, const std::string& folder, const char* name) {
     return window != nullptr && Save_Bmp(Capture_Settled(window), folder + "\\" + name);
 }
 
+bool Save_Owned(const Lesson& lesson, char menu, const std::string& folder, const char* name) {
+    lesson.Menu(menu, 'A');
+    const HWND window = lesson.Wait_Dialog(lesson.window);
+    return Save(window, folder, name) && lesson.Close_Result(window);
+}
+
 bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, const char* name) {
     const HWND result = lesson.Answer(right);
     return Save(result, folder, name) && lesson.Close_Result(result);
@@ -173,20 +179,14 @@ int Pictures(const std::string& out) {
     if (!Save_Menus(lesson, out) || !Save_Hovers(lesson, out)) {
         return Fail("no menu or no tool tip");
     }
-    lesson.Menu('H', 'A');
-    const HWND version = lesson.Wait_Dialog(lesson.window);
-    if (!Save(version, out, "version.bmp") || !lesson.Close_Result(version)) {
-        return Fail("no version box");
-    }
-    lesson.Menu('L', 'A');
-    const HWND details = lesson.Wait_Dialog(lesson.window);
-    if (!Save(details, out, "details.bmp") || !lesson.Close_Result(details) ||
+    if (!Save_Owned(lesson, 'H', out, "version.bmp") ||
+        !Save_Owned(lesson, 'L', out, "details.bmp") ||
         !Save_Result(lesson, true, out, "result-correct.bmp") ||
         !Save_Result(lesson, false, out, "result-wrong.bmp") || !lesson.Leave()) {
-        return Fail("no details or result window");
+        return Fail("no version box, details or result window");
     }
-    // Every note has the same label, as long as a label is kept (29 bytes), so the answer shown
-    // is known in advance and the result's text is over 32 bytes long.
+    // Every note has a label as long as a label is kept (29 bytes), on its button, in the details
+    // and as the answer shown (known in advance: the same for all), a result text of 38 bytes.
     std::string longLesson = "[data]\r\nanswer=1\r\n";
     for (const char* key : {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"}) {
         longLesson += std::string(key) + "=ドレミファソラシドレミファソﾗ\r\n";
@@ -194,10 +194,11 @@ int Pictures(const std::string& out) {
     Folder longFolder("pictures-long");
     Lesson longLabels;
     if (!Install(longFolder.path) || !Write_File(longFolder.File("tonarium.ini"), longLesson) ||
-        !longLabels.Open(longFolder.path) ||
+        !longLabels.Open(longFolder.path) || !Save(longLabels.window, out, "lesson-long.bmp") ||
+        !Save_Owned(longLabels, 'L', out, "details-long.bmp") ||
         !Save_Result(longLabels, true, out, "result-correct-answer.bmp") ||
         !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !longLabels.Leave()) {
-        return Fail("no result window with the answer shown");
+        return Fail("no window of long labels");
     }
     return 0;
 }

@@ -68,9 +68,9 @@ void Expect_Placed(const Copy& copy, HWND window) {
                 (rect.right <= work.right || rect.left == work.left) &&
                 (rect.bottom <= work.bottom || rect.top == work.top))
         << "past the screen's edge " << rect.left << "," << rect.top << "," << rect.right;
-    // Never above other programs' windows; on the taskbar the lesson alone.
+    // Never above other programs' windows, nor a drop cursor over them; on the taskbar the lesson.
     const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    EXPECT_FALSE(exStyle & WS_EX_TOPMOST) << "always on top";
+    EXPECT_FALSE(exStyle & (WS_EX_TOPMOST | WS_EX_ACCEPTFILES)) << "on top, or taking files";
     EXPECT_EQ(window == copy.window,
               !(exStyle & WS_EX_TOOLWINDOW) &&
                   (!GetWindow(window, GW_OWNER) || exStyle & WS_EX_APPWINDOW))
@@ -123,7 +123,11 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     Tally& tally = copy.tally;
     const std::string shown = tally.showAnswer ? " (" + tally.labels[asked] + ")" : "";
-    EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
+    const HWND text = GetDlgItem(result, IDC_RESULT_TEXT);
+    EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(text));
+    LOGFONTA font = {}; // the face named (Windows ranks pitch above it), smoothed as the user's
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_TRUE(!(font.lfPitchAndFamily & FIXED_PITCH) && font.lfQuality == DEFAULT_QUALITY);
     Expect_Placed(copy, result);
     const HWND mark = GetDlgItem(result, right ? IDC_MARK_CORRECT : IDC_MARK_WRONG);
     Picture& seen = copy.marks[right];
@@ -153,8 +157,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
-    const double next = Newest_Note(copy) - closing; // at once: 150 ms after the closing at most
-    EXPECT_LT(next, 150) << "a slow next question";
+    EXPECT_LT(Newest_Note(copy) - closing, 150) << "a slow next question"; // at once, 10 ms here
     Expect_Shown(copy);
     return heard.back();
 }
@@ -284,7 +287,7 @@ void Hover(const Copy& copy, bool movingOn) {
         return Wait_Until([&] { return (Capture(bar) != parts) == shown; }, withinMs);
     };
     copy.Point_At(1);
-    EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
+    EXPECT_TRUE(helpShown(true, 150)) << "no hover help";
     const size_t heard = copy.Heard().size();
     Click_Pointer();
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
@@ -292,9 +295,9 @@ void Hover(const Copy& copy, bool movingOn) {
     Move_Pointer(Rest());
     EXPECT_TRUE(helpShown(false, 450)) << "hover help stays off the bar";
     copy.Point_At(1);
-    EXPECT_TRUE(helpShown(true, 600)) << "no hover help";
+    EXPECT_TRUE(helpShown(true, 150)) << "no hover help";
     copy.Point_At(5);
-    EXPECT_TRUE(helpShown(false, 600)) << "hover help stays";
+    EXPECT_TRUE(helpShown(false, 150)) << "hover help stays";
     POINT beside = {}; // moving on there keeps the plain bar, move after move
     GetCursorPos(&beside);
     for (int step = 1; movingOn && step <= 2; ++step) {
@@ -383,9 +386,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
             << event->value;
     }
     EXPECT_TRUE(tools > 0 && overlong <= 1) << tools << " tools, over 1230 ms: " << overlong;
-    EXPECT_EQ(heard, copy.Heard().size());
-    EXPECT_EQ(-1, sounding) << "a note left sounding";
-    EXPECT_EQ(0, open) << "a device left open";
+    EXPECT_TRUE(heard == copy.Heard().size() && sounding == -1 && open == 0) << "left on";
     EXPECT_EQ("", Read_File("C:\\bells.log")) << "a beep over the run (Wine rings the X bell)";
 }
 
@@ -411,6 +412,7 @@ protected:
         copy.caption = Text_Of(copy.window);
         Expect_Placed(copy, copy.window);
         Expect_Shown(copy);
+        firstNotes_.insert(copy.Heard().at(0)); // drawn as every other, so not one for all starts
     }
     bool Write_Settings(const Tally& tally) const {
         return Write_File(folder_.File("tonarium.ini"), tally.Settings_File());
@@ -418,6 +420,7 @@ protected:
     std::string Settings() const { return Read_File(folder_.File("tonarium.ini")); }
 
     Folder folder_{"e2e"};
+    static inline std::set<int> firstNotes_;
 };
 
 // Tab walks the note buttons, the naturals first, round again; the arrows step the same order (the
@@ -486,7 +489,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     // cache of DCs grows in the first rounds, then now and then by 4 DCs (12 objects): the slack.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
-    std::set<int> octaves;
     Resources before;
     for (int answer = 1; answer <= kWarm + 2 * kStretch ||
                          !std::all_of(rightOnce, rightOnce + 12, [](bool right) { return right; });
@@ -496,7 +498,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
         const int asked =
             Answer(copy, answer % 5 != 0, answer % 2 ? VK_LBUTTON : 0, closes[answer % 3]);
         rightOnce[asked % 12] = rightOnce[asked % 12] || answer % 5 != 0;
-        octaves.insert(asked / 12);
         if (answer > kWarm + 2 * kStretch) {
             continue;
         }
@@ -520,7 +521,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
             before = now;
         }
     }
-    EXPECT_EQ(3u, octaves.size()) << "not from three octaves";
     // A shutdown with the result open, its note sounding, keeps the lesson as closing it would.
     Answer(copy, true, 0, 0);
     // A shutdown that another program cancels leaves the lesson and its file as they are.
@@ -577,6 +577,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_NE(nullptr, second.Wait_Dialog(second.window));
     Leave(second, WM_ENDSESSION, ENDSESSION_LOGOFF | ENDSESSION_CLOSEAPP | ENDSESSION_CRITICAL);
     EXPECT_EQ(second.tally.Settings_File(), Settings());
+    EXPECT_LT(1u, firstNotes_.size()) << "every lesson starts on one note"; // this run's four
 }
 
 } // namespace

@@ -40,6 +40,7 @@ struct Copy : Lesson {
     POINT answerAt = Rest();    // where the pointer rests while the user answers
     Picture marks[2];           // the result's mark for a wrong and a right answer, as first seen
     std::string caption;        // the lesson's, as first shown
+    int results = 0;            // result windows shown
 };
 
 // The question number counts the pending question (with the result open, the one answered), the
@@ -109,6 +110,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
         Tap_Key(VK_TAB);
         Wait_Until([&] { return copy.Focus() != before; }, 2000);
     }
+    copy.Watch(true); // for the result's font
     if (key == VK_LBUTTON) {
         EXPECT_TRUE(copy.Activate());
         Click_Centre(button);
@@ -118,16 +120,14 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
         Click(button);
     }
     const HWND result = copy.Wait_Dialog(copy.window);
+    copy.Watch(false);
     if (result == nullptr) {
         throw std::runtime_error("no result window");
     }
     Tally& tally = copy.tally;
     const std::string shown = tally.showAnswer ? " (" + tally.labels[asked] + ")" : "";
-    const HWND text = GetDlgItem(result, IDC_RESULT_TEXT);
-    EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(text));
-    LOGFONTA font = {}; // the face named (Windows ranks pitch above it), smoothed as the user's
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)), sizeof font, &font);
-    EXPECT_TRUE(!(font.lfPitchAndFamily & FIXED_PITCH) && font.lfQuality == DEFAULT_QUALITY);
+    EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
+    ++copy.results;
     Expect_Placed(copy, result);
     const HWND mark = GetDlgItem(result, right ? IDC_MARK_CORRECT : IDC_MARK_WRONG);
     Picture& seen = copy.marks[right];
@@ -330,17 +330,17 @@ void Reset(Copy& copy) {
     const size_t heard = copy.Heard().size();
     copy.Menu('L', 'R');
     EXPECT_TRUE(Wait_Until([&] { return copy.Status(0) == "問題 1"; }));
-    Tally& tally = copy.tally;
-    std::fill_n(tally.correct, 12, 0);
-    std::fill_n(tally.asked, 12, 0);
-    tally.totalCorrect = 0;
-    tally.totalQuestions = 1;
+    std::fill_n(copy.tally.correct, 12, 0);
+    std::fill_n(copy.tally.asked, 12, 0);
+    copy.tally.totalCorrect = 0;
+    copy.tally.totalQuestions = 1;
     Expect_Shown(copy);
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
 // Ends the lesson by Escape, 終了 or the session's end: no note or device left on. Every note went
-// through the mapper, channel 1, velocity 127; every tooltip's tool of a size comctl32 5 takes.
+// through the mapper, channel 1, velocity 127; every tool of a size comctl32 5 takes; each result's
+// text in the face named, not of fixed pitch (ranked above a name), smoothed as the desktop is.
 void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -352,7 +352,7 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
         EXPECT_TRUE(End_Session(copy, session)) << "a window refuses the end of the session";
     }
     ASSERT_TRUE(copy.Ended());
-    int sounding = -1, open = 0, tools = 0, overlong = 0;
+    int sounding = -1, open = 0, tools = 0, overlong = 0, results = 0;
     double since = 0;
     const std::vector<MidiEvent> events = copy.Midi();
     for (auto event = events.begin(); event != events.end(); ++event) {
@@ -381,11 +381,13 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
         }
         open += event->kind == "open" ? 1 : event->kind == "close" ? -1 : 0;
         tools += event->kind == "tool";
+        results += event->kind == "font" && (event->value & 0xFFFFFF01) == IDC_RESULT_TEXT << 16;
         EXPECT_FALSE(event->kind == "tool" &&
                      (event->value < TTTOOLINFOA_V1_SIZE || event->value > TTTOOLINFOA_V2_SIZE))
             << event->value;
     }
     EXPECT_TRUE(tools > 0 && overlong <= 1) << tools << " tools, over 1230 ms: " << overlong;
+    EXPECT_EQ(copy.results, results) << "results shown, and their texts in the face named";
     EXPECT_TRUE(heard == copy.Heard().size() && sounding == -1 && open == 0) << "left on";
     EXPECT_EQ("", Read_File("C:\\bells.log")) << "a beep over the run (Wine rings the X bell)";
 }
@@ -397,15 +399,13 @@ protected:
         ASSERT_TRUE(Install(folder_.path));
         for (const char* file : {"tonarium.exe", "index.htm"}) {
             ASSERT_TRUE(CopyFileA((Here() + "\\release\\" + file).c_str(),
-                                  folder_.File(file).c_str(), FALSE))
-                << file << " is not in the unpacked release zip";
+                                  folder_.File(file).c_str(), FALSE));
         }
     }
 
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy, const std::string& currentFolder = "") {
-        ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder))
-            << "no lesson window";
+        ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder));
         // The first note within 1 s of the start: five times what it takes here (scripts/bench).
         EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "a slow start";
         copy.derivedAtDraw = copy.tally.derived;

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -74,8 +75,7 @@ GUITHREADINFO Gui_Thread(DWORD threadId) {
 void Send_Key(WORD key, DWORD flags) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = flags;
+    input.ki = {key, 0, flags, 0, 0};
     SendInput(1, &input, sizeof input);
 }
 
@@ -87,8 +87,7 @@ double Now_Ms() {
 
 std::string Here() {
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string file(path);
+    const std::string file(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
     return file.substr(0, file.find_last_of('\\'));
 }
 
@@ -117,10 +116,8 @@ Folder::Folder(const char* purpose) {
 Folder::~Folder() {
     // The shell removes the folder with everything in it, read-only files too.
     const std::string list = path + '\0'; // a list of paths ends with an empty one
-    SHFILEOPSTRUCTA removal = {};
-    removal.wFunc = FO_DELETE;
-    removal.pFrom = list.c_str();
-    removal.fFlags = FOF_NO_UI;
+    SHFILEOPSTRUCTA removal = {nullptr,   FO_DELETE, list.c_str(), nullptr,
+                               FOF_NO_UI, FALSE,     nullptr,      nullptr};
     SHFileOperationA(&removal);
 }
 
@@ -173,14 +170,11 @@ std::vector<MidiEvent> Read_MidiLog(const std::string& path) {
 }
 
 Program::~Program() {
-    if (info.hProcess == nullptr) {
-        return;
-    }
-    if (!Wait_Exit(0)) {
+    if (info.hProcess != nullptr && !Wait_Exit(0)) {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, 10000);
     }
-    CloseHandle(info.hThread);
+    CloseHandle(info.hThread); // none when it never started: refused, harmlessly
     CloseHandle(info.hProcess);
 }
 
@@ -188,7 +182,7 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
                     const std::string& arguments, const std::string& currentFolder) {
     static int programs = 0;
     // Loaded before the logs are named, so that this process records nothing.
-    const HMODULE recorder = recording ? LoadLibraryA(Install_Recorder().c_str()) : nullptr;
+    recorder = recording ? LoadLibraryA(Install_Recorder().c_str()) : nullptr;
     log = folder + "\\midi-" + std::to_string(++programs) + ".log";
     // Only the program started here inherits the logs' paths.
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", recording ? log.c_str() : nullptr);
@@ -205,13 +199,16 @@ bool Program::Start(const std::string& folder, const std::string& exe, bool reco
                        &info) != FALSE;
     SetEnvironmentVariableA("TONARIUM_MIDI_LOG", nullptr);
     SetEnvironmentVariableA("TONARIUM_OPEN_LOG", nullptr);
-    // The recorder watches what the program sends its tooltips while its first window opens.
+    Watch(started); // while its first window opens
+    return started && ResumeThread(info.hThread) != static_cast<DWORD>(-1);
+}
+
+void Program::Watch(bool on) {
     const auto watch = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void*>(recorder ? GetProcAddress(recorder, "Watch_Sent") : nullptr));
-    watching = started && watch
-                   ? SetWindowsHookExA(WH_CALLWNDPROC, watch, recorder, info.dwThreadId)
-                   : nullptr;
-    return started && ResumeThread(info.hThread) != static_cast<DWORD>(-1);
+    UnhookWindowsHookEx(watching); // none yet: fails harmlessly
+    watching =
+        on && watch ? SetWindowsHookExA(WH_CALLWNDPROC, watch, recorder, info.dwThreadId) : nullptr;
 }
 
 HWND Program::Find_Dialog(HWND owner) const {
@@ -233,13 +230,11 @@ HWND Program::Wait_Dialog(HWND owner, DWORD timeoutMs) const {
 }
 
 bool Program::Wait_Exit(DWORD timeoutMs, DWORD* exitCode) const {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        return false;
-    }
-    if (exitCode != nullptr) {
+    const bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (ended && exitCode != nullptr) {
         GetExitCodeProcess(info.hProcess, exitCode);
     }
-    return true;
+    return ended;
 }
 
 Resources Program::Sample() const {
@@ -262,11 +257,10 @@ const int kNoteButtons[12] = {IDC_NOTE_C,  IDC_NOTE_CS, IDC_NOTE_D,  IDC_NOTE_DS
 
 bool Lesson::Open(const std::string& folder, bool recording, const std::string& exe,
                   DWORD timeoutMs, const std::string& currentFolder) {
-    // Once the window is there, a watch would slow every message.
-    return Start(folder, exe, recording, "", currentFolder) &&
-           (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr &&
-           (!watching || UnhookWindowsHookEx(watching)) &&
-           (!recording || Wait_Until([&] { return !Heard().empty(); }));
+    const bool shown = Start(folder, exe, recording, "", currentFolder) &&
+                       (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr;
+    Watch(false);
+    return shown && (!recording || Wait_Until([&] { return !Heard().empty(); }));
 }
 
 HWND Lesson::Button(int noteIndex) const {
@@ -328,11 +322,9 @@ bool Lesson::Pressed(WORD command) const {
 }
 
 std::string Lesson::Status(int part) const {
-    struct Text { // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: a fixed span is read
-        char text[512];
-    };
-    const Text answer = Remote<Text>(*this, Item(IDC_STATUSBAR), SB_GETTEXTA, part);
-    return std::string(answer.text, sizeof answer.text).c_str();
+    // Wine's SB_GETTEXTLENGTHA counts characters, not bytes: a fixed span is read.
+    const auto text = Remote<std::array<char, 512>>(*this, Item(IDC_STATUSBAR), SB_GETTEXTA, part);
+    return std::string(text.data(), text.size()).c_str();
 }
 
 bool Lesson::Sync() const {
@@ -407,8 +399,7 @@ Picture Capture(HWND window) {
     Picture picture;
     RECT area = {};
     GetWindowRect(window, &area);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
+    const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
         return picture;
     }

@@ -83,11 +83,14 @@ public:
     // The MIDI device was opened and is closed again: no note sounds.
     bool Device_Closed() const;
     Resources Sample() const;
+    // The recorder's watch on what the program sends its tooltips and texts: it slows each message.
+    void Watch(bool on);
 
     std::string log;
     double startMs = 0;
     PROCESS_INFORMATION info = {};
-    HHOOK watching = nullptr; // the recorder's watch while the program starts
+    HMODULE recorder = nullptr;
+    HHOOK watching = nullptr;
 };
 
 // A message answered through a pointer, which the system does not carry across processes: it

@@ -254,10 +254,10 @@ double Next_Event(const Program& program, bool noteOn, double afterMs) {
 }
 
 // Start -> window shown, with the window looked for every millisecond.
-double Time_Window(const Program& program, HWND* window) {
+double Time_Window(Program& program, HWND* window) {
     while ((*window = program.Find_Dialog(nullptr)) == nullptr && !program.Wait_Exit(1)) {
     }
-    UnhookWindowsHookEx(program.watching); // as the lesson's Open does
+    program.Watch(false); // as the lesson's Open does
     return Now_Ms() - program.startMs;
 }
 

@@ -163,14 +163,21 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
     }
 }
 
-// The driver's watch on a starting program: the size of each tool it hands a tooltip ("tool").
-// comctl32 5, which a manifest naming no version 6 gets, takes up to TTTOOLINFOA_V2_SIZE.
+// The driver's watch on the program: each tool's size (comctl32 5 takes up to V2), and each font
+// of its own it sets on a text, which only its process can read (id << 16 | quality << 8 | pitch).
 LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char kind[32] = ""; // other classes give these numbers other meanings
+    LOGFONTA font = {};
     if (code == HC_ACTION && (sent->message == TTM_ADDTOOLA || sent->message == TTM_DELTOOLA) &&
         GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, TOOLTIPS_CLASSA)) {
         Record(1, "tool", reinterpret_cast<const TTTOOLINFOA*>(sent->lParam)->cbSize);
+    } else if (code == HC_ACTION && sent->message == WM_SETFONT &&
+               GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, "Static") &&
+               SendMessageA(GetParent(sent->hwnd), WM_GETFONT, 0, 0) != LRESULT(sent->wParam) &&
+               GetObjectA(reinterpret_cast<HFONT>(sent->wParam), sizeof font, &font)) {
+        const DWORD id = GetDlgCtrlID(sent->hwnd);
+        Record(1, "font", id << 16 | font.lfQuality << 8 | font.lfPitchAndFamily);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -28,13 +28,13 @@ tonarium_wine_environment() {
 }
 
 # The help page (an absolute path) as a browser shows it 900 pixels wide, or as narrow as given
-# with its scroll bars, its white border trimmed, in a PNG of 256 colours at most, in one locale
+# with its scroll bars, cut below the page's end (its margins kept), in a PNG of 256 colours at most, in one locale
 # and with the fonts of a Japanese Windows XP (as IPA faces, scripts/lib/fonts.conf) or those named
 # whoever runs it: tonarium_help_picture page out.png [width [fonts.conf]]
 tonarium_help_picture() {
     local profile scrollbars=--hide-scrollbars cache fonts=${4:-$TONARIUM_ROOT/scripts/lib/fonts.conf}
     # The same page, faces and width make the same picture: a second build's run takes the first's.
-    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" "$fonts" <(echo "${3:-900}") | sha256sum | cut -c1-16).png
+    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" "$fonts" <(echo "${3:-900}"; declare -f tonarium_help_picture) | sha256sum | cut -c1-16).png
     if [ -f "$cache" ]; then cp "$cache" "$2"; return; fi
     profile=$(mktemp -d)
     [ "${3:-900}" = 900 ] || scrollbars=
@@ -42,7 +42,10 @@ tonarium_help_picture() {
     env -u LOCPATH LANG=C.UTF-8 LC_ALL=C.UTF-8 FONTCONFIG_FILE="$fonts" nice -n 10 chromium --headless --no-sandbox --disable-gpu \
         $scrollbars --user-data-dir="$profile" --force-device-scale-factor=1 \
         --window-size="${3:-900}",16000 --screenshot="$profile/page.png" "file://$1" >/dev/null 2>&1
-    convert "$profile/page.png" -trim +repage -strip "png8:$2"
+    # The window is taller than the page: the white below it goes, the margins around it stay.
+    local width height left top
+    IFS='x+' read -r width height left top <<<"$(convert "$profile/page.png" -format %@ info:)"
+    convert "$profile/page.png" -crop "${3:-900}x$((top + height))+0+0" +repage -strip "png8:$2"
     local status=$?
     rm -rf "$profile"
     [ $status != 0 ] || { mkdir -p "${cache%/*}" && cp "$2" "$cache"; }

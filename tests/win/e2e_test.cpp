@@ -44,7 +44,7 @@ struct Copy : Lesson {
 };
 
 // The question number counts the pending question (with the result open, the one answered), the
-// accuracy those answered; the options' buttons show pressed while they are on.
+// accuracy those answered; the options show pressed while on; a note button has the focus.
 void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
@@ -53,6 +53,8 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", copy.Status(1));
     EXPECT_EQ(tally.derived, copy.Pressed(IDM_DERIVED));
     EXPECT_EQ(tally.showAnswer, copy.Pressed(IDM_SHOWANSWER));
+    const bool onNote = std::count(kNoteButtons, kNoteButtons + 12, GetDlgCtrlID(copy.Focus()));
+    EXPECT_TRUE(onNote || GetForegroundWindow() != copy.window) << "the focus is off the buttons";
     EXPECT_EQ(copy.caption, Text_Of(copy.window)) << "another caption";
     for (int note = 0; note < 12; ++note) {
         EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note))) << "button " << note;

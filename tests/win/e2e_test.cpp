@@ -71,9 +71,11 @@ void Expect_Placed(const Copy& copy, HWND window) {
                 (rect.right <= work.right || rect.left == work.left) &&
                 (rect.bottom <= work.bottom || rect.top == work.top))
         << "past the screen's edge " << rect.left << "," << rect.top << "," << rect.right;
-    // Never above other programs' windows, nor a drop cursor over them; on the taskbar the lesson.
+    // Only a dialog's frame: not topmost, a drop target, layered, composited; taskbar: the lesson.
     const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    EXPECT_FALSE(exStyle & (WS_EX_TOPMOST | WS_EX_ACCEPTFILES)) << "on top, or taking files";
+    EXPECT_EQ(exStyle &
+                  (WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW),
+              exStyle);
     EXPECT_EQ(window == copy.window,
               !(exStyle & WS_EX_TOOLWINDOW) &&
                   (!GetWindow(window, GW_OWNER) || exStyle & WS_EX_APPWINDOW))

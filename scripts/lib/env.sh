@@ -28,9 +28,10 @@ tonarium_wine_environment() {
 }
 
 # The help page (an absolute path) as a browser shows it 900 pixels wide, or as narrow as given
-# with its scroll bars, cut below the page's end (its margins kept), in a PNG of 256 colours at most, in one locale
-# and with the fonts of a Japanese Windows XP (as IPA faces, scripts/lib/fonts.conf) or those named
-# whoever runs it: tonarium_help_picture page out.png [width [fonts.conf]]
+# with its scroll bars, cut below the page's end (its margins kept), in a PNG of 256 colours at
+# most, in one locale and with the fonts of a Japanese Windows XP (as IPA faces,
+# scripts/lib/fonts.conf) or those named whoever runs it:
+# tonarium_help_picture page out.png [width [fonts.conf]]
 tonarium_help_picture() {
     local profile scrollbars=--hide-scrollbars cache fonts=${4:-$TONARIUM_ROOT/scripts/lib/fonts.conf}
     # The same page, faces and width make the same picture: a second build's run takes the first's.

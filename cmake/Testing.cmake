@@ -61,8 +61,21 @@ foreach(library winmm comctl32 mciseq midimap)
 endforeach()
 # Wine loads its own DLLs unless asked to prefer files of those names, as Windows does.
 set_tests_properties(hostile_test PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=winmm,comctl32,mciseq,midimap=n,b")
-# The program's own path helpers inside the test's process.
+# The program's own code inside the test's process, with plants beside it and in the folder it
+# makes current, and not marked for DEP, as XP SP3 leaves a program: its own request turns it on.
 target_link_libraries(inside_test PRIVATE tonarium_win)
+foreach(library beside plants/current)
+    string(REPLACE / _ target plant_${library})
+    add_library(${target} SHARED tests/win/plant.cpp)
+    get_filename_component(folder ${CMAKE_BINARY_DIR}/bin/${library} DIRECTORY)
+    get_filename_component(name ${library} NAME)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} PREFIX ""
+        RUNTIME_OUTPUT_DIRECTORY ${folder})
+    add_dependencies(inside_test ${target})
+endforeach()
+if(MINGW)
+    target_link_options(inside_test PRIVATE -Wl,--disable-nxcompat)
+endif()
 # The release zip, made and unpacked as a user unpacks it: the end-to-end test
 # runs the program and opens the help page from there.
 add_test(NAME release_zip COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}

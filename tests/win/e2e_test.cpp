@@ -265,15 +265,13 @@ void Open_Owned(const Copy& copy, char menu, int close) {
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
     ASSERT_TRUE(copy.Activate(window)); // keys typed before would reach no window
-    if (close == IDOK) {
-        Tap_Key(VK_RETURN);
-    } else if (close == IDCANCEL) {
-        if (menu == 'L') { // the version box shows its OK
-            Click_Centre(GetDlgItem(window, IDOK));
-        }
-        Tap_Key(VK_ESCAPE);
-    } else {
+    if (close == IDCANCEL && menu == 'L') {
+        Click_Centre(GetDlgItem(window, IDOK));
+    }
+    if (close == IDCLOSE) {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+        Tap_Key(close == IDOK ? VK_RETURN : VK_ESCAPE);
     }
     EXPECT_TRUE(Wait_Until([&] { return !IsWindow(window); })) << menu;
     EXPECT_TRUE(copy.Sync() && !copy.Wait_Exit(0)) << "the lesson ended";
@@ -319,9 +317,9 @@ void Listen_Again(const Copy& copy) {
     ASSERT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 5000));
     const std::vector<MidiEvent> events = copy.Midi();
     const MidiEvent* last = &events[events.size() - 6];
-    EXPECT_EQ("open data data close open data", last[0].kind + " " + last[1].kind + " " +
-                                                    last[2].kind + " " + last[3].kind + " " +
-                                                    last[4].kind + " " + last[5].kind);
+    std::string kinds;
+    std::for_each(last, last + 6, [&](const MidiEvent& event) { kinds += event.kind + " "; });
+    EXPECT_EQ("open data data close open data ", kinds);
     EXPECT_EQ(last[1].value, last[5].value) << "not the same note again";
     EXPECT_LT(last[2].ms - asked, 200) << "not ended at once"; // 6 to 12 ms here
     EXPECT_EQ(focus, copy.Focus()) << "the focus is not where it was left";

@@ -1,5 +1,7 @@
 // What only the inside of the program shows: its paths, built in the system's code page (Wine
 // cannot start a program whose name ends in a 0x5C trail byte).
+#include "tools/drive/Drive.h"
+#include "util/SystemLibraries.h"
 #include "util/WinHelpers.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,8 @@
 #include <string>
 
 namespace {
+
+extern "C" __declspec(dllimport) BOOL WINAPI GetProcessDEPPolicy(HANDLE, DWORD*, BOOL*); // XP SP3
 
 TEST(Inside, PathsBesideTheExecutable) {
     struct Row {
@@ -31,6 +35,23 @@ TEST(Inside, PathsBesideTheExecutable) {
         char help[MAX_PATH] = "index.htm";
         EXPECT_EQ(row.help, JoinBesideModulePath(help, row.module.c_str())) << row.module;
     }
+}
+
+// After start-up's restriction no library of a name the system lacks comes from this executable's
+// folder or the current one (Vista's SetDllDirectoryA("") keeps the first, and Wine's the other
+// too: not run there), and a 32-bit process has DEP, which XP SP3 leaves to the program.
+TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
+    ASSERT_TRUE(Load_SystemLibraries() &&
+                SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
+    EXPECT_EQ(nullptr, LoadLibraryA("beside.dll")) << "from the executable's folder";
+    EXPECT_EQ(nullptr, LoadLibraryA("current.dll")) << "from the current folder";
+    EXPECT_TRUE(LoadLibraryA((drive::Here() + "\\beside.dll").c_str()) &&
+                LoadLibraryA((drive::Here() + "\\plants\\current.dll").c_str()));
+#ifndef _WIN64
+    DWORD dep = 0;
+    BOOL permanent = FALSE;
+    EXPECT_TRUE(GetProcessDEPPolicy(GetCurrentProcess(), &dep, &permanent) && dep == 1) << "no DEP";
+#endif
 }
 
 } // namespace

@@ -43,8 +43,7 @@ struct Copy : Lesson {
     int results = 0;            // result windows shown
 };
 
-// The question number counts the pending question (with the result open, the one answered), the
-// accuracy those answered; the options show pressed while on; a note button has the focus.
+// Question number (the pending one, or the one answered), accuracy, options, focus, labels.
 void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
@@ -61,8 +60,7 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false) {
     }
 }
 
-// Inside the work area (a larger one from its corner): the lesson centred, result and details at
-// the pointer (Windows centres them on it, Wine puts a corner there), version box at the lesson's.
+// In the work area (a larger one from its corner), where each opens (tests/README.md).
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -94,9 +92,8 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Answers by ear with a click (VK_LBUTTON: the mouse's) or a key on the button Tab walks to. The
-// result, its mark its verdict's, blocks the lesson and closes by OK (IDOK), a key (VK_RETURN,
-// VK_ESCAPE) or its close box (IDCLOSE), or stays (0); another note sounds. Returns the note asked.
+// Answers with a click (VK_LBUTTON: the mouse's) or a key; the result closes by OK, a key, its
+// close box (IDCLOSE) or stays (0), and another note sounds. Returns the note asked.
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -184,8 +181,7 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
-// Every note's bar as high as its share of right answers, none without: measured on the screen down
-// to the base line, the row with the most black pixels (a white tenth may hide a bar's top row).
+// Each bar as high as its share, measured down to the row with the most black pixels (the base).
 bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     const Picture picture = Capture(window);
     RECT frame = {}, client = {};
@@ -248,8 +244,7 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     return row[base] > 0;
 }
 
-// Opens a menu's item "(&A)" (details, version), closed by Enter, Escape or the close box. A click
-// on the details' hidden OK does nothing, so the Escape after it closes the details alone.
+// Details or version box, closed by Enter, Escape (after a click on the details' hidden OK) or X.
 void Open_Owned(const Copy& copy, char menu, int close) {
     const size_t heard = copy.Heard().size();
     const HWND focus = copy.Focus(); // none while another copy was active
@@ -278,8 +273,8 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     EXPECT_TRUE(heard == copy.Heard().size() && (!focus || focus == copy.Focus())) << "note/focus";
 }
 
-// Pointing at the listen button shows its help over the status bar (pictures: which), and a click
-// sounds the note again; past the buttons and off the bar the status shows again.
+// The listen button's help over the status bar while pointed at; gone past the buttons, off the
+// bar.
 void Hover(const Copy& copy, bool movingOn) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
@@ -338,9 +333,7 @@ void Reset(Copy& copy) {
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
-// Ends the lesson by Escape, 終了 or the session's end: no note or device left on. Every note went
-// through the mapper, channel 1, velocity 127; every tool of a size comctl32 5 takes; each result's
-// text in the face named, not of fixed pitch (ranked above a name), smoothed as the desktop is.
+// Ends the lesson; then the whole MIDI and watch log is held to the rows of tests/README.md.
 void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
     const size_t heard = copy.Heard().size();
     if (how == IDCANCEL) {
@@ -406,8 +399,7 @@ protected:
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy, const std::string& currentFolder = "") {
         ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder));
-        // The first note within 1 s of the start: five times what it takes here (scripts/bench).
-        EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "a slow start";
+        EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "a slow start"; // 5 times here
         copy.derivedAtDraw = copy.tally.derived;
         copy.caption = Text_Of(copy.window);
         Expect_Placed(copy, copy.window);
@@ -423,8 +415,7 @@ protected:
     static inline std::set<int> firstNotes_;
 };
 
-// Tab walks the note buttons, the naturals first, round again; the arrows step the same order (the
-// template has no groups); Space and Enter answer, the focus kept after the result; Escape ends.
+// Tab and the arrows walk the buttons, naturals first (one group); Space and Enter answer.
 TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Copy copy;
     Tally& tally = copy.tally;
@@ -485,8 +476,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
 
-    // What a user does again and again, sampled after two stretches with no note sounding. Wine's
-    // cache of DCs grows in the first rounds, then now and then by 4 DCs (12 objects): the slack.
+    // Leaks sampled after two stretches; Wine's DC cache grows by 4 DCs (12 objects) now and then.
     const int kWarm = 12, kStretch = 15, kSlack = 12;
     bool rightOnce[12] = {};
     Resources before;
@@ -533,8 +523,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder without the media file, answered at the work area's corners:
-// their notes differ, the file is the last one's; the help beside it opens, nothing without it.
+// Two copies in one folder without the media file, answered at the corners; the help page.
 TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
     Copy first, second;

@@ -111,9 +111,8 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     }
 }
 
-// Files named as libraries Windows loads for it (WINMM, COMCTL32, MCI's sequencer for data.mid),
-// beside the program and in its current folder, are not loaded (a plant loaded writes
-// "<name>.loaded"); Wine prefers them to its own, as Windows does: the control plant shows it.
+// Plants named as the libraries Windows loads for it, beside it and in its current folder, stay
+// unloaded (a loaded one writes "<name>.loaded"); Wine prefers them, as the control shows.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
     ASSERT_TRUE(Install(program.path));

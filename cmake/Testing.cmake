@@ -52,8 +52,9 @@ endforeach()
 # The end-to-end test has a screen, pointer and Wine of its own, so the others run beside it.
 add_test(NAME e2e_test COMMAND ${CMAKE_COMMAND} -E env TONARIUM_OWN_WINE=e2e-${CMAKE_SYSTEM_PROCESSOR}
     ${CMAKE_SOURCE_DIR}/scripts/with-wine ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:e2e_test>)
-# DLLs named as libraries Windows loads for the program, for the hostile test to plant.
-foreach(library winmm comctl32 mciseq midimap)
+# DLLs named as libraries Windows loads for the program, for the hostile test to plant, and one
+# of a name the system lacks, for the inside test.
+foreach(library winmm comctl32 mciseq midimap current)
     add_library(plant_${library} SHARED tests/win/plant.cpp)
     set_target_properties(plant_${library} PROPERTIES OUTPUT_NAME ${library} PREFIX ""
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/plants)
@@ -64,15 +65,10 @@ set_tests_properties(hostile_test PROPERTIES ENVIRONMENT "WINEDLLOVERRIDES=winmm
 # The program's own code inside the test's process, with plants beside it and in the folder it
 # makes current, and not marked for DEP, as XP SP3 leaves a program: its own request turns it on.
 target_link_libraries(inside_test PRIVATE tonarium_win)
-foreach(library beside plants/current)
-    string(REPLACE / _ target plant_${library})
-    add_library(${target} SHARED tests/win/plant.cpp)
-    get_filename_component(folder ${CMAKE_BINARY_DIR}/bin/${library} DIRECTORY)
-    get_filename_component(name ${library} NAME)
-    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} PREFIX ""
-        RUNTIME_OUTPUT_DIRECTORY ${folder})
-    add_dependencies(inside_test ${target})
-endforeach()
+add_library(plant_beside SHARED tests/win/plant.cpp)
+set_target_properties(plant_beside PROPERTIES OUTPUT_NAME beside PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+add_dependencies(inside_test plant_beside plant_current)
 if(MINGW)
     target_link_options(inside_test PRIVATE -Wl,--disable-nxcompat)
 endif()

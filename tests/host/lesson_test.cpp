@@ -44,10 +44,9 @@ TEST(Lesson, ContinuesTheStoredScore) {
         const std::int32_t next = row.correct == INT32_MAX ? INT32_MAX : row.correct + 1;
         NoteRecord notes[kNoteCount];
         lesson.Copy_Notes(notes);
-        EXPECT_EQ(next, lesson.Get_Stored().totalCorrect);
-        EXPECT_EQ(next, notes[asked].correct);
-        EXPECT_EQ(next, notes[asked].asked);
-        EXPECT_EQ(row.correct, notes[(asked + 1) % 12].asked);
+        EXPECT_TRUE(lesson.Get_Stored().totalCorrect == next && notes[asked].correct == next &&
+                    notes[asked].asked == next && notes[(asked + 1) % 12].asked == row.correct)
+            << notes[asked].correct << " of " << notes[asked].asked;
         const std::int32_t second = std::min<std::int64_t>(row.firstQuestion + 1LL, INT32_MAX);
         EXPECT_EQ(second, lesson.Stored_WithNextQuestion().totalQuestions); // kept by a shutdown
         lesson.Next_Question();
@@ -72,13 +71,10 @@ TEST(Lesson, DrawsEveryNoteOfItsSet) {
             EXPECT_NE(previous, note);
             drawn.insert(previous = note);
         }
-        std::set<int> expected;
-        for (int note = 48; note <= 83; ++note) {
-            if (derived || (0xAB5 >> note % 12 & 1)) { // C, D, E, F, G, A and B
-                expected.insert(note);
-            }
+        for (int note = 48; note <= 83; ++note) { // without derived tones C, D, E, F, G, A and B
+            EXPECT_EQ(derived || (0xAB5 >> note % 12 & 1), drawn.count(note) == 1) << note;
         }
-        EXPECT_EQ(expected, drawn);
+        EXPECT_EQ(derived ? 36u : 21u, drawn.size()) << "a note outside 48 to 83"; // 3 octaves
     }
 }
 

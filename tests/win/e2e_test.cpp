@@ -43,23 +43,6 @@ struct Copy : Lesson {
     int results = 0;            // result windows shown
 };
 
-// Question number (the pending one, or the one answered), accuracy, options, focus, labels.
-void Expect_Shown(const Copy& copy, bool resultOpen = false) {
-    const Tally& tally = copy.tally;
-    const int answered = tally.totalQuestions - 1;
-    const long long accuracy = answered > 0 ? tally.totalCorrect * 100LL / answered : 0;
-    EXPECT_EQ("問題 " + std::to_string(answered + !resultOpen), copy.Status(0));
-    EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", copy.Status(1));
-    EXPECT_EQ(tally.derived, copy.Pressed(IDM_DERIVED));
-    EXPECT_EQ(tally.showAnswer, copy.Pressed(IDM_SHOWANSWER));
-    const bool onNote = std::count(kNoteButtons, kNoteButtons + 12, GetDlgCtrlID(copy.Focus()));
-    EXPECT_TRUE(onNote || GetForegroundWindow() != copy.window) << "the focus is off the buttons";
-    EXPECT_EQ(copy.caption, Text_Of(copy.window)) << "another caption";
-    for (int note = 0; note < 12; ++note) {
-        EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note))) << "button " << note;
-    }
-}
-
 // In the work area (a larger one from its corner), where each opens (tests/README.md).
 void Expect_Placed(const Copy& copy, HWND window) {
     RECT rect = {};
@@ -89,6 +72,27 @@ void Expect_Placed(const Copy& copy, HWND window) {
         ClientToScreen(window, &corner);
         ClientToScreen(copy.window, &lessonCorner);
         EXPECT_TRUE(corner.x == lessonCorner.x && corner.y == lessonCorner.y) << "not in place";
+    }
+}
+
+// Question number (pending or answered), accuracy, options, focus (where left, if given), labels.
+void Expect_Shown(const Copy& copy, bool resultOpen = false, HWND focus = nullptr) {
+    const Tally& tally = copy.tally;
+    const int answered = tally.totalQuestions - 1;
+    const long long accuracy = answered > 0 ? tally.totalCorrect * 100LL / answered : 0;
+    EXPECT_EQ("問題 " + std::to_string(answered + !resultOpen), copy.Status(0));
+    EXPECT_EQ("正解率 " + std::to_string(accuracy) + "％", copy.Status(1));
+    EXPECT_EQ(tally.derived * 2 + tally.showAnswer, // and listening, a command, never pressed
+              copy.Pressed(IDM_LISTEN) * 4 + copy.Pressed(IDM_DERIVED) * 2 +
+                  copy.Pressed(IDM_SHOWANSWER));
+    const bool onNote = std::count(kNoteButtons, kNoteButtons + 12, GetDlgCtrlID(copy.Focus()));
+    EXPECT_TRUE((onNote && (!focus || focus == copy.Focus())) ||
+                GetForegroundWindow() != copy.window)
+        << "the focus is off the buttons or moved";
+    EXPECT_EQ(copy.caption, Text_Of(copy.window)) << "another caption";
+    Expect_Placed(copy, copy.window); // where it opened, centred
+    for (int note = 0; note < 12; ++note) {
+        EXPECT_EQ(tally.labels[note], Text_Of(copy.Button(note))) << "button " << note;
     }
 }
 
@@ -125,7 +129,8 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     Tally& tally = copy.tally;
     const std::string shown = tally.showAnswer ? " (" + tally.labels[asked] + ")" : "";
-    EXPECT_EQ((right ? "正解" : "不正解") + shown, Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
+    EXPECT_EQ(std::string("解答|") + (right ? "正解" : "不正解") + shown,
+              Text_Of(result) + "|" + Text_Of(GetDlgItem(result, IDC_RESULT_TEXT)));
     ++copy.results;
     Expect_Placed(copy, result);
     const HWND mark = GetDlgItem(result, right ? IDC_MARK_CORRECT : IDC_MARK_WRONG);
@@ -143,17 +148,15 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     }
     const double closing = Now_Ms();
     if (close == IDOK) {
-        EXPECT_TRUE(copy.Close_Result(result));
+        Click(GetDlgItem(result, IDOK));
+    } else if (close == IDCLOSE) {
+        PostMessageA(result, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else {
-        if (close == IDCLOSE) {
-            PostMessageA(result, WM_SYSCOMMAND, SC_CLOSE, 0);
-        } else {
-            EXPECT_TRUE(copy.Activate(result));
-            Tap_Key(close);
-        }
-        EXPECT_TRUE(Wait_Until([&] { return !IsWindow(result); }) && copy.Sync());
-        EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
+        EXPECT_TRUE(copy.Activate(result));
+        Tap_Key(close);
     }
+    EXPECT_TRUE(Wait_Until([&] { return !IsWindow(result); }) && copy.Sync());
+    EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
     EXPECT_LT(Newest_Note(copy) - closing, 150) << "a slow next question"; // at once, 10 ms here
@@ -164,6 +167,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
 // An option switched by its menu item or toolbar button, sounding no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
+    const HWND focus = copy.Focus();
     if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar
         const Picture plain = Capture(copy.Item(IDC_STATUSBAR));
         ASSERT_TRUE(copy.Activate()); // a click on an inactive window may only activate it
@@ -177,7 +181,7 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     option = !option;
     EXPECT_TRUE(Wait_Until([&] { return copy.Pressed(command) == option; }));
     Move_Pointer(Rest());
-    Expect_Shown(copy);
+    Expect_Shown(copy, false, focus);
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
@@ -288,7 +292,7 @@ void Hover(const Copy& copy, bool movingOn) {
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     // Off the bar no mouse move reaches it: a tick of the 300 ms hover timer notices.
     Move_Pointer(Rest());
-    EXPECT_TRUE(helpShown(false, 350)) << "hover help stays off the bar"; // 280 to 300 ms here
+    EXPECT_TRUE(helpShown(false, 400)) << "hover help stays off the bar"; // 280 to 300 ms here
     // Back on the button's outermost pixels inside, at one corner or the other.
     const RECT item = Remote<RECT>(copy, copy.Item(IDC_TOOLBAR), TB_GETITEMRECT, 1);
     POINT edge =
@@ -312,6 +316,8 @@ void Hover(const Copy& copy, bool movingOn) {
 void Listen_Again(const Copy& copy) {
     const size_t heard = copy.Heard().size();
     const HWND focus = copy.Focus();
+    const HWND bar = copy.Item(IDC_STATUSBAR); // as it was on the first listening, kept since
+    const Picture parts = copy.results <= 1 ? Capture_Settled(bar) : Picture();
     copy.Menu('L', 'S');
     const double asked = Now_Ms();
     ASSERT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 5000));
@@ -323,18 +329,20 @@ void Listen_Again(const Copy& copy) {
     EXPECT_EQ(last[1].value, last[5].value) << "not the same note again";
     EXPECT_LT(last[2].ms - asked, 200) << "not ended at once"; // 6 to 12 ms here
     EXPECT_EQ(focus, copy.Focus()) << "the focus is not where it was left";
+    EXPECT_TRUE(!parts.width || Wait_Until([&] { return Capture(bar) == parts; }, 2000));
 }
 
 // Reset: question 1 and no score, the same question still pending.
 void Reset(Copy& copy) {
     const size_t heard = copy.Heard().size();
+    const HWND focus = copy.Focus();
     copy.Menu('L', 'R');
     EXPECT_TRUE(Wait_Until([&] { return copy.Status(0) == "問題 1"; }));
     std::fill_n(copy.tally.correct, 12, 0);
     std::fill_n(copy.tally.asked, 12, 0);
     copy.tally.totalCorrect = 0;
     copy.tally.totalQuestions = 1;
-    Expect_Shown(copy);
+    Expect_Shown(copy, false, focus);
     EXPECT_EQ(heard, copy.Heard().size()) << "a new question";
 }
 
@@ -407,7 +415,6 @@ protected:
         EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "a slow start"; // 5 times here
         copy.derivedAtDraw = copy.tally.derived;
         copy.caption = Text_Of(copy.window);
-        Expect_Placed(copy, copy.window);
         Expect_Shown(copy);
         firstNotes_.insert(copy.Heard().at(0)); // drawn as every other, so not one for all starts
     }

@@ -37,12 +37,13 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// No bare-name library from this or the current folder (not run where Wine reports Vista, whose
-// search keeps them), and DEP on in a 32-bit process, which XP SP3 leaves to the program.
+// No bare-name library from this or the current folder (Vista's search, SetDllDirectoryA's, keeps
+// this one, and Wine's the current one too), and DEP on in a 32-bit process, as XP SP3 leaves it.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
     ASSERT_TRUE(Load_SystemLibraries() &&
                 SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
-    EXPECT_FALSE(LoadLibraryA("beside.dll") || LoadLibraryA("current.dll")) << "not the system's";
+    const bool vista = LOWORD(GetVersion()) == 6; // 6.0
+    EXPECT_TRUE(!LoadLibraryA("beside.dll") != vista && (vista || !LoadLibraryA("current.dll")));
     EXPECT_TRUE(LoadLibraryA((drive::Here() + "\\beside.dll").c_str()) &&
                 LoadLibraryA((drive::Here() + "\\plants\\current.dll").c_str()));
 #ifndef _WIN64

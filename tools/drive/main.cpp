@@ -152,17 +152,17 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
     for (int button : {1, 3, 4}) {
         lesson.Point_At(button);
-        // Windows' tip: from 0.5 s to 5 s (its double-click time); the first is taken at 4.5 s.
+        // Windows' tip: from 0.5 s to 5 s later, the pointer resting; the first taken at 4.5 s.
         const double pointed = Now_Ms(), taken = pointed + (button == 1 ? 4500 : 1500);
         if (!Wait_Until([&] { return IsWindowVisible(tips); }, 750) ||
             !Wait_Until([&] { return Now_Ms() > taken; }, 5000) || !IsWindowVisible(tips) ||
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }
-        Move_Pointer({0, 0});
-        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, 5000)) {
+        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, DWORD(pointed + 6000 - Now_Ms()))) {
             return false;
         }
+        Move_Pointer({0, 0});
     }
     return true;
 }

@@ -277,8 +277,7 @@ void Open_Owned(const Copy& copy, char menu, int close) {
     EXPECT_TRUE(heard == copy.Heard().size() && (!focus || focus == copy.Focus())) << "note/focus";
 }
 
-// The listen button's help over the status bar while pointed at; gone past the buttons, off the
-// bar.
+// The listen button's help on the status bar while pointed at, gone past the buttons, off the bar.
 void Hover(const Copy& copy, bool movingOn) {
     const HWND bar = copy.Item(IDC_STATUSBAR);
     const Picture parts = Capture_Settled(bar);
@@ -288,6 +287,7 @@ void Hover(const Copy& copy, bool movingOn) {
     copy.Point_At(1);
     EXPECT_TRUE(helpShown(true, 150)) << "no hover help";
     const size_t heard = copy.Heard().size();
+    Click_Pointer(); // twice, as a double-click: listening, nothing else
     Click_Pointer();
     EXPECT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 2000)) << "no note";
     // Off the bar no mouse move reaches it: a tick of the 300 ms hover timer notices.

@@ -154,7 +154,7 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
         lesson.Point_At(button);
         // Windows' tip: from 0.5 s to 5 s later, the pointer resting; the first taken at 4.5 s.
         const double pointed = Now_Ms(), taken = pointed + (button == 1 ? 4500 : 1500);
-        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 750) ||
+        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 650) ||
             !Wait_Until([&] { return Now_Ms() > taken; }, 5000) || !IsWindowVisible(tips) ||
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;

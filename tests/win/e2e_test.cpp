@@ -159,7 +159,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
-    EXPECT_LT(Newest_Note(copy) - closing, 150) << "a slow next question"; // at once, 10 ms here
+    EXPECT_LT(Newest_Note(copy) - closing, 75) << "a slow next question"; // 4 to 25 ms here
     Expect_Shown(copy);
     return heard.back();
 }
@@ -412,7 +412,7 @@ protected:
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy, const std::string& currentFolder = "") {
         ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder));
-        EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "a slow start"; // 5 times here
+        EXPECT_LT(Newest_Note(copy) - copy.startMs, 500) << "a slow start"; // 80 to 280 ms here
         copy.derivedAtDraw = copy.tally.derived;
         copy.caption = Text_Of(copy.window);
         Expect_Shown(copy);

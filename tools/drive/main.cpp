@@ -159,7 +159,7 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
             !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
             return false;
         }
-        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, DWORD(pointed + 6000 - Now_Ms()))) {
+        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, button == 1 ? 1500 : 4500)) {
             return false;
         }
         Move_Pointer({0, 0});

@@ -41,6 +41,7 @@ struct Copy : Lesson {
     Picture marks[2];           // the result's mark for a wrong and a right answer, as first seen
     std::string caption;        // the lesson's, as first shown
     int results = 0;            // result windows shown
+    int slowNext = 0;           // next questions over 75 ms after their closing
 };
 
 // In the work area (a larger one from its corner), where each opens (tests/README.md).
@@ -159,7 +160,9 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
-    EXPECT_LT(Newest_Note(copy) - closing, 75) << "a slow next question"; // 4 to 25 ms here
+    const double next = Newest_Note(copy) - closing; // 4 to 25 ms here, but on a loaded moment
+    EXPECT_LT(next, 400) << "a slow next question";
+    copy.slowNext += next > 75;
     Expect_Shown(copy);
     return heard.back();
 }
@@ -200,10 +203,8 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
                !(picture.bgr[at] | picture.bgr[at + 1] | picture.bgr[at + 2]);
     };
     std::vector<int> row(std::max(1L, client.bottom), 0);
-    for (int y = 0; y < client.bottom; ++y) {
-        for (int x = 0; x < client.right; ++x) {
-            row[y] += black(x, y);
-        }
+    for (int at = 0; at < client.bottom * client.right; ++at) { // each row's black pixels
+        row[at / client.right] += black(at % client.right, at / client.right);
     }
     const int base = static_cast<int>(std::max_element(row.begin(), row.end()) - row.begin());
     int left = 0;
@@ -392,7 +393,8 @@ void Leave(const Copy& copy, WORD how, LPARAM session = 0) {
                      (event->value < TTTOOLINFOA_V1_SIZE || event->value > TTTOOLINFOA_V2_SIZE))
             << event->value;
     }
-    EXPECT_TRUE(tools > 0 && overlong <= 1) << tools << " tools, over 1230 ms: " << overlong;
+    EXPECT_TRUE(tools > 0 && overlong <= 1 && copy.slowNext <= 1 + copy.results / 10)
+        << tools << " tools, over 1230 ms: " << overlong << ", slow questions " << copy.slowNext;
     EXPECT_EQ(copy.results, results) << "results shown, and their texts in the face named";
     EXPECT_TRUE(heard == copy.Heard().size() && sounding == -1 && open == 0) << "left on";
     EXPECT_EQ("", Read_File("C:\\bells.log")) << "a beep over the run (Wine rings the X bell)";

@@ -152,17 +152,17 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     const char* const names[] = {"", "listen", "", "derived", "showanswer"}; // by button
     for (int button : {1, 3, 4}) {
         lesson.Point_At(button);
-        // Windows' tip: from 0.5 s to 5 s later, the pointer resting; the first taken at 4.5 s.
-        const double pointed = Now_Ms(), taken = pointed + (button == 1 ? 4500 : 1500);
-        if (!Wait_Until([&] { return IsWindowVisible(tips); }, 650) ||
+        // Windows' tip: 0.5 s later (0.1 s from the one beside) for 5 s; the first taken at 4.5 s.
+        const double taken = Now_Ms() + (button == 1 ? 4500 : 1500);
+        if (!Wait_Until([&] { return button != 4 || !IsWindowVisible(tips); }, 100) ||
+            !Wait_Until([&] { return IsWindowVisible(tips); }, button == 4 ? 300 : 650) ||
             !Wait_Until([&] { return Now_Ms() > taken; }, 5000) || !IsWindowVisible(tips) ||
-            !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str())) {
+            !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str()) ||
+            (button != 3 &&
+             !Wait_Until([&] { return !IsWindowVisible(tips); }, button == 1 ? 1500 : 4500))) {
             return false;
         }
-        if (!Wait_Until([&] { return !IsWindowVisible(tips); }, button == 1 ? 1500 : 4500)) {
-            return false;
-        }
-        Move_Pointer({0, 0});
+        button == 3 ? lesson.Point_At(4) : Move_Pointer({0, 0}); // straight on, its tip shown
     }
     return true;
 }

@@ -34,8 +34,8 @@ tonarium_wine_environment() {
 # tonarium_help_picture page out.png [width [fonts.conf]]
 tonarium_help_picture() {
     local profile scrollbars=--hide-scrollbars cache fonts=${4:-$TONARIUM_ROOT/scripts/lib/fonts.conf}
-    # The same page, faces and width make the same picture: a second build's run takes the first's.
-    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" "$fonts" <(echo "${3:-900}"; declare -f tonarium_help_picture) | sha256sum | cut -c1-16).png
+    # The same page, faces, width and browser make the same picture: a second build's run takes the first's.
+    cache=$TONARIUM_ROOT/build/help-pictures/$(cat "$1" "$TONARIUM_ROOT/scripts/lib/fonts.conf" "$fonts" <(echo "${3:-900}"; dpkg-query -W chromium; declare -f tonarium_help_picture) | sha256sum | cut -c1-16).png
     if [ -f "$cache" ]; then cp "$cache" "$2"; return; fi
     profile=$(mktemp -d)
     [ "${3:-900}" = 900 ] || scrollbars=

@@ -53,11 +53,20 @@ tonarium_help_picture() {
     return $status
 }
 
-# The help page's pictures in a folder: help.png and help-narrow.png in a Japanese Windows XP's
+# The help page's pictures in a folder: help.png, help-narrow.png and help-ie6.png in a Japanese Windows XP's
 # faces, help-win10.png in Windows 10's: tonarium_help_pictures page folder
 tonarium_help_pictures() {
-    tonarium_help_picture "$1" "$2/help.png" && tonarium_help_picture "$1" "$2/help-narrow.png" 480 &&
-        tonarium_help_picture "$1" "$2/help-win10.png" 900 "$TONARIUM_ROOT/scripts/lib/fonts-win10.conf"
+    # IE 6 lays the page out as a browser does without the declarations it skips.
+    local skipped ie6 status
+    skipped=$(sed -n '/^# Those IE 6 skips/{n;p}' "$TONARIUM_ROOT/scripts/lib/css-properties.txt" | tr ' ' '|')
+    ie6=$(mktemp --suffix=.htm)
+    sed -E "s/\b($skipped):[^;}\"]*;? ?//g" "$1" >"$ie6" &&
+        tonarium_help_picture "$1" "$2/help.png" && tonarium_help_picture "$1" "$2/help-narrow.png" 480 &&
+        tonarium_help_picture "$1" "$2/help-win10.png" 900 "$TONARIUM_ROOT/scripts/lib/fonts-win10.conf" &&
+        tonarium_help_picture "$ie6" "$2/help-ie6.png"
+    status=$?
+    rm -f "$ie6"
+    return $status
 }
 
 # Runs the 64-bit build's tonarium_drive.exe under Wine, in a private X server.

@@ -52,29 +52,25 @@ long long Duplicable_Handles(HANDLE process) {
     long long count = 0;
     for (ULONG_PTR value = 4, misses = 0; misses < 512; value += 4) {
         HANDLE copy = nullptr;
-        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
-                            FALSE, DUPLICATE_SAME_ACCESS)) {
+        const bool duplicated =
+            DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
+                            FALSE, DUPLICATE_SAME_ACCESS) &&
             CloseHandle(copy);
-            ++count;
-            misses = 0;
-        } else {
-            ++misses;
-        }
+        count += duplicated;
+        misses = duplicated ? 0 : misses + 1;
     }
     return count;
 }
 
 // What the window system shows of a thread's windows: the active one and the focus.
 GUITHREADINFO Gui_Thread(DWORD threadId) {
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof thread;
+    GUITHREADINFO thread = {sizeof thread, 0, {}, {}, {}, {}, {}, {}, {}};
     GetGUIThreadInfo(threadId, &thread);
     return thread;
 }
 
 void Send_Key(WORD key, DWORD flags) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
+    INPUT input = {INPUT_KEYBOARD, {}};
     input.ki = {key, 0, flags, 0, 0};
     SendInput(1, &input, sizeof input);
 }
@@ -230,11 +226,8 @@ HWND Program::Wait_Dialog(HWND owner, DWORD timeoutMs) const {
 }
 
 bool Program::Wait_Exit(DWORD timeoutMs, DWORD* exitCode) const {
-    const bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (ended && exitCode != nullptr) {
-        GetExitCodeProcess(info.hProcess, exitCode);
-    }
-    return ended;
+    return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+           (exitCode == nullptr || GetExitCodeProcess(info.hProcess, exitCode));
 }
 
 Resources Program::Sample() const {
@@ -359,11 +352,10 @@ void Move_Pointer(POINT to) {
                top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
                height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = ((to.x - left) * 65536 + width - 1) / width;
-    move.mi.dy = ((to.y - top) * 65536 + height - 1) / height;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    INPUT move = {
+        INPUT_MOUSE,
+        {{((to.x - left) * 65536 + width - 1) / width, ((to.y - top) * 65536 + height - 1) / height,
+          0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK, 0, 0}}};
     SendInput(1, &move, sizeof move);
 }
 

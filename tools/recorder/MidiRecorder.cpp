@@ -163,15 +163,23 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
     }
 }
 
-// The driver's watch on the program: each tool's size (comctl32 5 takes up to V2), and each font
-// of its own it sets on a text, which only its process can read (id << 16 | quality << 8 | pitch).
+// The driver's watch from inside the program: each tool's size (comctl32 5 takes up to V2), if the
+// toolbar may be customized, each font of its own on a text (id << 16 | quality << 8 | pitch).
 LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char kind[32] = ""; // other classes give these numbers other meanings
     LOGFONTA font = {};
     if (code == HC_ACTION && (sent->message == TTM_ADDTOOLA || sent->message == TTM_DELTOOLA) &&
         GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, TOOLTIPS_CLASSA)) {
-        Record(1, "tool", reinterpret_cast<const TTTOOLINFOA*>(sent->lParam)->cbSize);
+        const TTTOOLINFOA& tool = *reinterpret_cast<const TTTOOLINFOA*>(sent->lParam);
+        Record(1, "tool", tool.cbSize);
+        NMTOOLBARA asked = {}; // as Windows' comctl32 asks before a button moves; Wine's never asks
+        for (UINT question = TBN_QUERYDELETE; question <= TBN_QUERYINSERT; ++question) { // both
+            asked.hdr = {tool.hwnd, UINT_PTR(GetDlgCtrlID(tool.hwnd)), question};
+            Record(1, "asked",
+                   SendMessageA(GetParent(tool.hwnd), WM_NOTIFY, asked.hdr.idFrom,
+                                reinterpret_cast<LPARAM>(&asked)) != 0);
+        }
     } else if (code == HC_ACTION && sent->message == WM_SETFONT &&
                GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, "Static") &&
                SendMessageA(GetParent(sent->hwnd), WM_GETFONT, 0, 0) != LRESULT(sent->wParam) &&

@@ -176,10 +176,10 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     Click_Centre(copy.Item(IDC_STATUSBAR));
     INPUT wheel = {INPUT_MOUSE, {{0, 0, WHEEL_DELTA, MOUSEEVENTF_WHEEL, 0, 0}}};
     SendInput(1, &wheel, sizeof wheel);
-    for (const WPARAM command : {SC_MINIMIZE, SC_RESTORE}) { // Wine's restore moves the focus
-        PostMessageA(copy.window, WM_SYSCOMMAND, command, 0);
-        EXPECT_TRUE(Wait_Until([&] { return !IsIconic(copy.window) == (command == SC_RESTORE); }) &&
-                    (command == SC_MINIMIZE || (copy.Activate() && copy.Sync())));
+    for (const WPARAM sizing : {SC_MINIMIZE, SC_RESTORE}) { // Wine's restore moves the focus
+        PostMessageA(copy.window, WM_SYSCOMMAND, sizing, 0);
+        EXPECT_TRUE(Wait_Until([&] { return !IsIconic(copy.window) == (sizing == SC_RESTORE); }) &&
+                    (sizing == SC_MINIMIZE || (copy.Activate() && copy.Sync())));
     }
     const HWND focus = copy.Focus();
     if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar

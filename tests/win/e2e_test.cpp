@@ -209,7 +209,7 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
     ClientToScreen(window, &origin);
     const int dx = origin.x - frame.left, dy = origin.y - frame.top; // client area to window
     const auto black = [&](int x, int y) {
-        const size_t at = (static_cast<size_t>(y + dy) * picture.width + x + dx) * 3;
+        const size_t at = static_cast<size_t>(y + dy) * picture.stride + (x + dx) * 3;
         return at + 2 < picture.bgr.size() &&
                !(picture.bgr[at] | picture.bgr[at + 1] | picture.bgr[at + 2]);
     };

@@ -139,19 +139,9 @@ bool Install(const std::string& folder, const char* program, const std::string& 
            Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
 }
 
-std::vector<int> Heard(const std::string& log) {
-    std::vector<int> notes;
-    for (const MidiEvent& event : Read_MidiLog(log)) {
-        if (event.Note_On()) {
-            notes.push_back(event.Note());
-        }
-    }
-    return notes;
-}
-
-std::vector<MidiEvent> Read_MidiLog(const std::string& path) {
+std::vector<MidiEvent> Program::Midi() const {
     std::vector<MidiEvent> events;
-    const std::string text = Read_File(path);
+    const std::string text = Read_File(log);
     // A line still being written has no newline yet.
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
          start = end + 1) {
@@ -163,6 +153,16 @@ std::vector<MidiEvent> Read_MidiLog(const std::string& path) {
         }
     }
     return events;
+}
+
+std::vector<int> Lesson::Heard() const {
+    std::vector<int> notes;
+    for (const MidiEvent& event : Midi()) {
+        if (event.Note_On()) {
+            notes.push_back(event.Note());
+        }
+    }
+    return notes;
 }
 
 Program::~Program() {
@@ -254,10 +254,6 @@ bool Lesson::Open(const std::string& folder, bool recording, const std::string& 
                        (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr;
     Watch(false);
     return shown && (!recording || Wait_Until([&] { return !Heard().empty(); }));
-}
-
-HWND Lesson::Button(int noteIndex) const {
-    return Item(kNoteButtons[noteIndex]);
 }
 
 bool Lesson::Activate(HWND which) const {
@@ -395,23 +391,18 @@ Picture Capture(HWND window) {
     if (width <= 0 || height <= 0) {
         return picture;
     }
-    // A top-down 24-bit section whose rows are padded to four bytes.
+    // A top-down 24-bit section, the layout of a bitmap file's pixels.
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    const HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    BYTE* bits = nullptr;
+    const HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS,
+                                             reinterpret_cast<void**>(&bits), nullptr, 0);
     const HGDIOBJ previous = SelectObject(memory, section);
-    if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY)) {
-        GdiFlush();
-        const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-        picture.width = width;
-        picture.height = height;
-        for (int y = 0; y < height; ++y) {
-            const BYTE* row = static_cast<const BYTE*>(bits) + y * stride;
-            picture.bgr.insert(picture.bgr.end(), row, row + width * 3);
-        }
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) && GdiFlush()) {
+        picture = {width, height, stride, std::vector<BYTE>(bits, bits + stride * height)};
     }
     SelectObject(memory, previous);
     DeleteObject(section);
@@ -438,20 +429,15 @@ Picture Capture_Settled(HWND window) {
 }
 
 bool Save_Bmp(const Picture& picture, const std::string& path) {
-    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) / 4 * 4;
     BITMAPFILEHEADER file = {};
     BITMAPINFOHEADER header = {
         sizeof header, picture.width, -picture.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     file.bfType = 0x4D42; // "BM"
     file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + stride * picture.height);
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + picture.bgr.size());
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
-    const size_t row = static_cast<size_t>(picture.width) * 3;
-    for (int y = 0; y < picture.height; ++y) {
-        bytes.append(reinterpret_cast<const char*>(&picture.bgr[y * row]), row);
-        bytes.append(stride - row, '\0'); // rows are padded to four bytes
-    }
+    bytes.append(picture.bgr.begin(), picture.bgr.end());
     return picture.width > 0 && Write_File(path, bytes);
 }
 

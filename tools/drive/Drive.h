@@ -52,9 +52,6 @@ struct MidiEvent {
     bool Note_Off() const { return kind == "data" && (value & 0xF0) == 0x80; }
     int Note() const { return static_cast<int>(value >> 8 & 0x7F); }
 };
-std::vector<MidiEvent> Read_MidiLog(const std::string& path);
-// The MIDI notes of the note-ons in a log so far, in order.
-std::vector<int> Heard(const std::string& log);
 
 struct Resources {
     long long gdiObjects = -1; // -1: the system would not tell
@@ -79,7 +76,7 @@ public:
     HWND Find_Dialog(HWND owner) const;
     HWND Wait_Dialog(HWND owner, DWORD timeoutMs = 10000) const;
     bool Wait_Exit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
-    std::vector<MidiEvent> Midi() const { return Read_MidiLog(log); }
+    std::vector<MidiEvent> Midi() const; // its log so far
     // The MIDI device was opened and is closed again: no note sounds.
     bool Device_Closed() const;
     Resources Sample() const;
@@ -121,13 +118,13 @@ public:
               const std::string& exe = "tonarium.exe", DWORD timeoutMs = 30000,
               const std::string& currentFolder = "");
     HWND Item(int id) const { return GetDlgItem(window, id); }
-    HWND Button(int noteIndex) const;
+    HWND Button(int noteIndex) const { return Item(kNoteButtons[noteIndex]); }
     // Gives the lesson window, or another of the program's, the keyboard's input.
     bool Activate(HWND which = nullptr) const;
     HWND Focus() const;
     // Drops a menu as the keyboard does (Alt, its mnemonic), then presses item (a key or mnemonic).
     void Menu(char menu, WORD item = 0) const;
-    std::vector<int> Heard() const { return drive::Heard(log); }
+    std::vector<int> Heard() const;     // the MIDI notes of its note-ons so far, in order
     bool Pressed(WORD command) const;   // the toolbar shows the command's button pressed
     std::string Status(int part) const; // a part of the status bar
     // Rests the pointer on a toolbar button; past the last (index 5), beside it on the bar.
@@ -162,10 +159,12 @@ void Click_Centre(HWND window);
 // UTF-8 text in the code page the program reads (932), as Notepad saves it as "ANSI".
 std::string Ansi(const std::string& utf8);
 
-// What the screen shows in a window's rectangle: rows from the top, blue, green and red bytes.
+// What the screen shows in a window's rectangle: rows from the top, blue, green and red bytes,
+// each row padded to four bytes, as in a bitmap file.
 struct Picture {
     int width = 0;
     int height = 0;
+    size_t stride = 0;
     std::vector<BYTE> bgr;
     bool operator==(const Picture& other) const {
         return width == other.width && height == other.height && bgr == other.bgr;

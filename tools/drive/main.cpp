@@ -49,31 +49,30 @@ bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, co
 // Points Wine's MIDI mapper at the synthesizer: the first MIDI output whose name says synthesizer,
 // or else the first that is not ALSA's "Midi Through" port, which sounds nowhere.
 int Use_Synthesizer() {
-    int chosen = -1, other = -1;
+    int chosen = -1;
     MIDIOUTCAPSA caps = {};
-    for (UINT device = 0; chosen < 0 && device < midiOutGetNumDevs(); ++device) {
+    for (UINT device = 0; device < midiOutGetNumDevs(); ++device) {
         std::string name = midiOutGetDevCapsA(device, &caps, sizeof caps) ? "" : caps.szPname;
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        chosen = name.find("synth") != std::string::npos ? static_cast<int>(device) : -1;
-        const bool sounds = !name.empty() && name.find("midi through") == std::string::npos;
-        other = other < 0 && sounds ? static_cast<int>(device) : other;
+        const bool synthesizer = name.find("synth") != std::string::npos;
+        if (synthesizer ||
+            (chosen < 0 && !name.empty() && name.find("midi through") == std::string::npos)) {
+            chosen = static_cast<int>(device);
+        }
+        if (synthesizer) {
+            break;
+        }
     }
-    chosen = chosen >= 0 ? chosen : other;
-    HKEY key = nullptr;
     const std::string instrument = "#" + std::to_string(chosen);
+    const DWORD noScheme = 0;
+    const char* const midiMap = "Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap";
     if (chosen < 0 ||
-        RegCreateKeyExA(HKEY_CURRENT_USER,
-                        "Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, midiMap, "UseScheme", REG_DWORD, &noScheme,
+                        sizeof noScheme) != ERROR_SUCCESS ||
+        RegSetKeyValueA(HKEY_CURRENT_USER, midiMap, "CurrentInstrument", REG_SZ, instrument.c_str(),
+                        static_cast<DWORD>(instrument.size() + 1))) {
         return Fail("no MIDI output to use");
     }
-    const DWORD noScheme = 0;
-    RegSetValueExA(key, "UseScheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&noScheme),
-                   sizeof noScheme);
-    RegSetValueExA(key, "CurrentInstrument", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(instrument.c_str()),
-                   static_cast<DWORD>(instrument.size() + 1));
-    RegCloseKey(key);
     midiOutGetDevCapsA(static_cast<UINT>(chosen), &caps, sizeof caps);
     std::printf("%s\n", caps.szPname);
     return 0;
@@ -93,7 +92,7 @@ int Show(const char* program, const char* picture, DWORD timeoutMs) {
 // Each menu dropped from the keyboard with every item highlighted in turn, its help over the
 // status bar; every other item then also as Windows' mouse selects it (Wine's menus never say
 // so). The system menu last, then the lesson menu opened by a click on its title: no help shown.
-bool Save_Menus(const Lesson& lesson, const std::string& out) {
+bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string& state) {
     const struct {
         const char* name;
         WORD key;
@@ -120,7 +119,7 @@ bool Save_Menus(const Lesson& lesson, const std::string& out) {
         }
         lesson.Menu(static_cast<char>(menu.key));
         for (int item = 0; item < 4 && menu.items[item] != 0; ++item) {
-            const std::string name = std::string("menu-") + menu.name + std::to_string(item);
+            const std::string name = "menu-" + state + menu.name + std::to_string(item);
             // Sent once the keyboard's highlight has moved here, so as not to be overtaken by it.
             if (item % 2 == 1 && Wait_Until([&] { return Capture(bar) != shown; })) {
                 SendMessageA(lesson.window, WM_MENUSELECT,
@@ -138,7 +137,8 @@ bool Save_Menus(const Lesson& lesson, const std::string& out) {
     ClientToScreen(lesson.window, &title);
     Move_Pointer(title);
     Click_Pointer();
-    const bool saved = Wait_Until(dropped) && Save(lesson.window, out, "menu-title.bmp");
+    const bool saved =
+        Wait_Until(dropped) && Save(lesson.window, out, ("menu-" + state + "title.bmp").c_str());
     Tap_Key(VK_MENU);
     return saved;
 }
@@ -167,40 +167,61 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
     return true;
 }
 
+// A lesson in a folder of its own, started on the settings given ("": none, as at the first start),
+// whose pictures steps() takes before it ends.
+template <typename Steps>
+bool Picture_Lesson(const char* purpose, const std::string& settings, Steps steps) {
+    Folder folder(purpose);
+    Lesson lesson;
+    return Install(folder.path) &&
+           (settings.empty() || Write_File(folder.File("tonarium.ini"), settings)) &&
+           lesson.Open(folder.path) && steps(lesson) && lesson.Leave();
+}
+
 int Pictures(const std::string& out) {
     // The cursor away from the lesson window, so no button is hovered.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 4, GetSystemMetrics(SM_CYSCREEN) * 3 / 4);
-    Folder folder("pictures");
-    Lesson lesson;
-    if (!Install(folder.path) || !Write_File(folder.File("tonarium.ini"), kPictureLesson) ||
-        !lesson.Open(folder.path) || !Save(lesson.window, out, "lesson.bmp")) {
-        return Fail("no lesson window");
-    }
-    if (!Save_Menus(lesson, out) || !Save_Hovers(lesson, out)) {
-        return Fail("no menu or no tool tip");
-    }
-    if (!Save_Owned(lesson, 'H', out, "version.bmp") ||
-        !Save_Owned(lesson, 'L', out, "details.bmp") ||
-        !Save_Result(lesson, true, out, "result-correct.bmp") ||
-        !Save_Result(lesson, false, out, "result-wrong.bmp") || !lesson.Leave()) {
-        return Fail("no version box, details or result window");
-    }
     // Every note has a label as long as a label is kept (29 bytes), on its button, in the details
     // and as the answer shown (known in advance: the same for all), a result text of 38 bytes.
     std::string longLesson = "[data]\r\nanswer=1\r\n";
     for (const char* key : {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"}) {
         longLesson += std::string(key) + "=ドレミファソラシドレミファソﾗ\r\n";
     }
-    Folder longFolder("pictures-long");
-    Lesson longLabels;
-    if (!Install(longFolder.path) || !Write_File(longFolder.File("tonarium.ini"), longLesson) ||
-        !longLabels.Open(longFolder.path) || !Save(longLabels.window, out, "lesson-long.bmp") ||
-        !Save_Owned(longLabels, 'L', out, "details-long.bmp") ||
-        !Save_Result(longLabels, true, out, "result-correct-answer.bmp") ||
-        !Save_Result(longLabels, false, out, "result-wrong-answer.bmp") || !longLabels.Leave()) {
-        return Fail("no window of long labels");
-    }
-    return 0;
+    const auto fixed = [&](const Lesson& lesson) {
+        return Save(lesson.window, out, "lesson.bmp") && Save_Menus(lesson, out, "") &&
+               Save_Hovers(lesson, out) && Save_Owned(lesson, 'H', out, "version.bmp") &&
+               Save_Owned(lesson, 'L', out, "details.bmp") &&
+               Save_Result(lesson, true, out, "result-correct.bmp") &&
+               Save_Result(lesson, false, out, "result-wrong.bmp");
+    };
+    const auto longLabels = [&](const Lesson& lesson) {
+        return Save(lesson.window, out, "lesson-long.bmp") && Save_Menus(lesson, out, "long-") &&
+               Save_Owned(lesson, 'L', out, "details-long.bmp") &&
+               Save_Result(lesson, true, out, "result-correct-answer.bmp") &&
+               Save_Result(lesson, false, out, "result-wrong-answer.bmp");
+    };
+    // The first start: every label its note's name, both options off.
+    const auto first = [&](const Lesson& lesson) {
+        return Save(lesson.window, out, "lesson-new.bmp") && Save_Menus(lesson, out, "new-");
+    };
+    // The notes' names with both options on; answered until C is asked, whose short label the
+    // result then shows, and its button keeps the focus, drawn.
+    const auto both = [&](const Lesson& lesson) {
+        bool answered = Save(lesson.window, out, "lesson-both.bmp") &&
+                        Save_Menus(lesson, out, "both-") &&
+                        Save_Owned(lesson, 'L', out, "details-both.bmp");
+        while (answered && lesson.Heard().back() % 12 != 0) {
+            answered = lesson.Close_Result(lesson.Answer(true));
+        }
+        return answered && Save_Result(lesson, true, out, "result-correct-short.bmp") &&
+               Save(lesson.Button(0), out, "focus-answered.bmp");
+    };
+    const bool taken =
+        Picture_Lesson("pictures", kPictureLesson, fixed) &&
+        Picture_Lesson("pictures-long", longLesson, longLabels) &&
+        Picture_Lesson("pictures-new", "", first) &&
+        Picture_Lesson("pictures-both", "[data]\r\nderivation=1\r\nanswer=1\r\n", both);
+    return taken ? 0 : Fail("a window for a picture not shown");
 }
 
 int Soak(int answers) {
@@ -308,22 +329,15 @@ bool Bench_Floor(const std::string& mode) {
 // inherited); the start and the window shown are written among them, stamped
 // with the same clock.
 bool Start_Marked() {
-    const auto mark = [](const char* what) {
+    const auto mark = [](const char* what) { // on stderr, unbuffered: in order among the traces
         const DWORD tick = GetTickCount();
-        std::fprintf(stderr, "%lu.%03lu:drive:%s\n", tick / 1000, tick % 1000, what); // unbuffered
+        return std::fprintf(stderr, "%lu.%03lu:drive:%s\n", tick / 1000, tick % 1000, what) > 0;
     };
     Folder folder("startup");
     Lesson lesson;
-    if (!Install(folder.path)) {
-        return false;
-    }
-    mark("start");
-    if (!lesson.Start(folder.path)) {
-        return false;
-    }
-    Time_Window(lesson, &lesson.window);
-    mark("window");
-    return Wait_Until([&] { return !lesson.Heard().empty(); }) && lesson.Leave();
+    return Install(folder.path) && mark("start") && lesson.Start(folder.path) &&
+           Time_Window(lesson, &lesson.window) > 0 && mark("window") &&
+           Wait_Until([&] { return !lesson.Heard().empty(); }) && lesson.Leave();
 }
 
 int Startup(int runs) {

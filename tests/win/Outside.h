@@ -8,10 +8,13 @@
 
 namespace outside {
 
-// A driver's count of every answer, and what the settings file must hold.
-struct Tally {
+struct Score { // what a reset clears
     int correct[12] = {}, asked[12] = {};
     int totalCorrect = 0, totalQuestions = 1; // the questions counting the pending one
+};
+
+// A driver's count of every answer, and what the settings file must hold.
+struct Tally : Score {
     bool derived = false, showAnswer = false;
     std::string labels[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     // Lines of the user's own; ソ and 表 end in the byte of a backslash.

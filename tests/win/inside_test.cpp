@@ -37,10 +37,12 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// No bare-name library from this or the current folder (Vista's search, SetDllDirectoryA's, keeps
-// this one, and Wine's the current one too), and DEP on in a 32-bit process, as XP SP3 leaves it.
+// XP's MIDI driver from the system folder (a plant: Wine has none), no bare-name library from this
+// or the current folder (Vista's search keeps this one, Wine's the current one), DEP on if 32-bit.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
-    ASSERT_TRUE(Load_SystemLibraries() &&
+    ASSERT_TRUE(CopyFileA((drive::Here() + "\\beside.dll").c_str(),
+                          "C:\\windows\\system32\\wdmaud.drv", FALSE)); // WOW64's for 32 bits
+    ASSERT_TRUE(Load_SystemLibraries() && GetModuleHandleA("wdmaud.drv") &&
                 SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
     const bool vista = LOWORD(GetVersion()) == 6; // 6.0, whose search keeps this folder
     EXPECT_TRUE(!!LoadLibraryA("beside.dll") == vista && (vista || !LoadLibraryA("current.dll")));

@@ -46,7 +46,7 @@ bool Install(const std::string& folder, const char* program = "tonarium.exe",
 // One line of the MIDI recorder's log.
 struct MidiEvent {
     double ms;
-    std::string kind; // open, data, close, exit; tool and font from the watch
+    std::string kind; // open, data, close, exit; tool, asked, font, part from the watch
     unsigned value;   // data: status | note << 8 | velocity << 16
     bool Note_On() const { return kind == "data" && (value & 0xF0) == 0x90; }
     bool Note_Off() const { return kind == "data" && (value & 0xF0) == 0x80; }
@@ -54,8 +54,7 @@ struct MidiEvent {
 };
 
 struct Resources {
-    long long gdiObjects = -1; // -1: the system would not tell
-    long long handles = -1;
+    long long gdiObjects = -1, handles = -1; // -1: the system would not tell
 };
 
 // One started program, ended if still running when the object dies.

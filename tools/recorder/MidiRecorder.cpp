@@ -108,9 +108,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         DisableThreadLibraryCalls(instance);
         g_driverCallback = reinterpret_cast<DriverCallbackProc>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("winmm.dll"), "DriverCallback")));
-        const DWORD length = GetEnvironmentVariableA("TONARIUM_MIDI_LOG", g_logPath, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) {
-            g_logPath[0] = '\0';
+        if (GetEnvironmentVariableA("TONARIUM_MIDI_LOG", g_logPath, MAX_PATH) >= MAX_PATH) {
+            g_logPath[0] = '\0'; // too long to be the path; an absent one leaves it empty
         }
     } else if (reason == DLL_PROCESS_DETACH) {
         // Tells whether the program left a device open when it ended.
@@ -164,7 +163,8 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
 }
 
 // The driver's watch from inside the program: each tool's size (comctl32 5 takes up to V2), if the
-// toolbar may be customized, each font of its own on a text (id << 16 | quality << 8 | pitch).
+// toolbar may be customized, each font of its own on a text (id << 16 | quality << 8 | pitch), and
+// a status part's text given a style of its own.
 LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char kind[32] = ""; // other classes give these numbers other meanings
@@ -186,6 +186,9 @@ LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
                GetObjectA(reinterpret_cast<HFONT>(sent->wParam), sizeof font, &font)) {
         const DWORD id = GetDlgCtrlID(sent->hwnd);
         Record(1, "font", id << 16 | font.lfQuality << 8 | font.lfPitchAndFamily);
+    } else if (code == HC_ACTION && sent->message == SB_SETTEXTA && HIWORD(sent->wParam) != 0 &&
+               GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, STATUSCLASSNAMEA)) {
+        Record(1, "part", static_cast<DWORD>(sent->wParam)); // a border Wine's bar never draws
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -199,8 +202,7 @@ int WINAPI GetPriority(void) {
 HRESULT WINAPI GetEndpointIDs(int, WCHAR*** ids, GUID** guids, UINT* count, UINT* defaultIndex) {
     *ids = nullptr;
     *guids = nullptr;
-    *count = 0;
-    *defaultIndex = 0;
+    *count = *defaultIndex = 0;
     return S_OK;
 }
 

@@ -65,7 +65,9 @@ void Expect_Placed(const Copy& copy, HWND window) {
         EXPECT_NEAR(work.top + work.bottom, rect.top + rect.bottom, 2) << "not centred";
     } else if (GetDlgItem(window, IDC_RESULT_TEXT) != nullptr) {
         POINT pointer = {};
-        GetCursorPos(&pointer);
+        GetCursorPos(&pointer); // or as near as the work area lets it (the pointer on a bar)
+        pointer = {std::clamp(pointer.x, work.left, work.right - 1),
+                   std::clamp(pointer.y, work.top, work.bottom - 1)};
         InflateRect(&rect, 4, 4); // at the screen's edge, a few pixels short of it
         EXPECT_TRUE(PtInRect(&rect, pointer)) << "not at the pointer " << pointer.x;
     } else {
@@ -556,8 +558,7 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
         Answer(second, answer % 3 == 0);
     }
     EXPECT_NE(first.Heard(), second.Heard()) << "two runs ask the same notes";
-    const RECT left = Work_Area({-1, 767});        // the second screen's, left of the first
-    first.answerAt = {left.left, left.bottom - 1}; // its corner, between a bar and its taskbar
+    first.answerAt = {GetSystemMetrics(SM_XVIRTUALSCREEN), 767}; // the second screen's corner
     Open_Owned(first, 'L', IDCANCEL);
     Open_Owned(second, 'L', IDCANCEL);
     Open_Owned(second, 'H', IDCANCEL);

@@ -37,11 +37,11 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// XP's MIDI driver from the system folder (a plant: Wine has none), no bare-name library from this
-// or the current folder (Vista's search keeps this one, Wine's the current one), DEP on if 32-bit.
+// XP's MIDI driver from the system folder (a plant; WOW64's if 32-bit: Wine has none), no bare
+// name from this or the current folder (Vista's keeps this one, Wine's the current), DEP if 32-bit.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
     ASSERT_TRUE(CopyFileA((drive::Here() + "\\beside.dll").c_str(),
-                          "C:\\windows\\system32\\wdmaud.drv", FALSE)); // WOW64's for 32 bits
+                          "C:\\windows\\system32\\wdmaud.drv", FALSE));
     ASSERT_TRUE(Load_SystemLibraries() && GetModuleHandleA("wdmaud.drv") &&
                 SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
     const bool vista = LOWORD(GetVersion()) == 6; // 6.0, whose search keeps this folder

@@ -16,9 +16,8 @@ namespace {
 // A whole settings file as the program writes it, every count the same.
 std::string Settings(bool options, int correct, int questions, int count) {
     Tally tally;
+    static_cast<Score&>(tally) = {{}, {}, correct, questions};
     tally.derived = tally.showAnswer = options;
-    tally.totalCorrect = correct;
-    tally.totalQuestions = questions;
     std::fill_n(tally.correct, 12, count);
     std::fill_n(tally.asked, 12, count);
     return tally.Settings_File();

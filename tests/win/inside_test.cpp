@@ -55,13 +55,14 @@ TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
 #endif
 }
 
-// Fonts as Windows draws the face named (a fixed pitch outranks the name) at the user's smoothing.
+// Fonts as Windows draws the face named (a fixed pitch outranks the name), smoothed, in Japanese.
 TEST(Inside, FontsAskForTheFaceNamed) {
     for (int kind = 0; kind < 4; ++kind) { // bold, italic, both or neither
         LOGFONTA font = {};
         const HFONT made = MakeFont(17 + kind, kind & 1, kind & 2, "ＭＳ Ｐゴシック");
         EXPECT_TRUE(GetObjectA(made, sizeof font, &font) && DeleteObject(made) &&
-                    font.lfQuality == DEFAULT_QUALITY && font.lfPitchAndFamily == DEFAULT_PITCH)
+                    font.lfQuality == DEFAULT_QUALITY && font.lfPitchAndFamily == DEFAULT_PITCH &&
+                    (font.lfCharSet == DEFAULT_CHARSET || font.lfCharSet == SHIFTJIS_CHARSET))
             << kind;
     }
 }

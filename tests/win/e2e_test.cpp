@@ -99,8 +99,7 @@ void Expect_Shown(const Copy& copy, bool resultOpen = false, HWND focus = nullpt
     }
 }
 
-// Answers with a click (VK_LBUTTON: the mouse's) or a key; the result closes by OK, a key, its
-// close box (IDCLOSE) or stays (0), and another note sounds. Returns the note asked.
+// Answers by click (VK_LBUTTON: the mouse's) or key; the result closed by OK, a key, X or not (0).
 int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     const std::vector<int> heard = copy.Heard();
     if (heard.empty() || heard.back() < 48 || heard.back() > 83) {
@@ -226,6 +225,7 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
         ++left;
     }
     const int column = std::max(1, row[base] / 12); // each label 2 pixels clear of its sides
+    std::vector<int> inked(12, 0);                  // and each drawn in black (none is empty here)
     for (int y = base + 1; y < client.bottom; ++y) {
         for (int x = 0; x < client.right; ++x) {
             const int at = x - left;
@@ -233,6 +233,7 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
                 (at < 2 || at >= row[base] || at % column < 2 || at % column >= column - 2)) {
                 return false;
             }
+            inked[std::min(11, std::max(0, at) / column)] += black(x, y);
         }
     }
     bars.assign(12, 0);
@@ -260,17 +261,19 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
             return false;
         }
     }
-    return row[base] > 0;
+    return row[base] > 0 && std::count(inked.begin(), inked.end(), 0) == 0;
 }
 
 // Details or version box, closed by Enter, Escape (after a click on the details' hidden OK) or X.
-void Open_Owned(const Copy& copy, char menu, int close) {
+void Open_Owned(Copy& copy, char menu, int close) {
     const size_t heard = copy.Heard().size();
     const HWND focus = copy.Focus(); // none while another copy was active
     Move_Pointer(copy.answerAt);
     copy.Menu(menu, 'A');
+    const double asked = Now_Ms();
     const HWND window = copy.Wait_Dialog(copy.window);
     ASSERT_NE(nullptr, window) << menu;
+    copy.late += Now_Ms() - asked > 400;
     Expect_Placed(copy, window);
     std::vector<int> bars;
     for (int paint = 0; menu == 'L' && paint < 2; ++paint) { // shown, then painted again
@@ -326,8 +329,6 @@ void Hover(Copy& copy, bool movingOn) {
 void Listen_Again(Copy& copy) {
     const size_t heard = copy.Heard().size();
     const HWND focus = copy.Focus();
-    const HWND bar = copy.Item(IDC_STATUSBAR); // as it was on the first listening, kept since
-    const Picture parts = copy.results <= 1 ? Capture_Settled(bar) : Picture();
     copy.Menu('L', 'S');
     const double asked = Now_Ms();
     ASSERT_TRUE(Wait_Until([&] { return copy.Heard().size() > heard; }, 5000));
@@ -340,7 +341,6 @@ void Listen_Again(Copy& copy) {
     EXPECT_LT(last[2].ms - asked, 1000) << "not ended at once";
     copy.late += last[2].ms - asked > 200; // 6 to 12 ms here
     EXPECT_EQ(focus, copy.Focus()) << "the focus is not where it was left";
-    EXPECT_TRUE(!parts.width || Wait_Until([&] { return Capture(bar) == parts; }, 2000));
 }
 
 // Reset: question 1 and no score, the same question still pending.
@@ -487,8 +487,8 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     // The lesson holds its media file open, so no other program may write it meanwhile.
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_.File("data.mid").c_str(), GENERIC_WRITE, 0,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
+    Toggle(copy, IDM_DERIVED, true);
 
     // Leaks sampled after two stretches; Wine's DC cache grows by 4 DCs (12 objects) now and then.
     const int kWarm = 12, kStretch = 15, kSlack = 12;

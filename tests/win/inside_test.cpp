@@ -37,11 +37,10 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// XP's MIDI driver from the system folder (a plant; WOW64's if 32-bit: Wine has none), no bare
-// name from this or the current folder (Vista's keeps this one, Wine's the current), DEP if 32-bit.
+// XP's MIDI driver from the system folder (a plant kept there, WOW64's if 32-bit), no bare name
+// from this or the current folder (Vista's keeps this one, Wine's the current), DEP if 32-bit.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
-    ASSERT_TRUE(CopyFileA((drive::Here() + "\\beside.dll").c_str(),
-                          "C:\\windows\\system32\\wdmaud.drv", FALSE));
+    CopyFileA((drive::Here() + "\\beside.dll").c_str(), "C:\\windows\\system32\\wdmaud.drv", TRUE);
     ASSERT_TRUE(Load_SystemLibraries() && GetModuleHandleA("wdmaud.drv") &&
                 SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
     const bool vista = LOWORD(GetVersion()) == 6; // 6.0, whose search keeps this folder

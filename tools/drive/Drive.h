@@ -12,8 +12,7 @@ namespace drive {
 
 double Now_Ms(); // QueryPerformanceCounter in milliseconds, the clock of the MIDI log
 
-// Polls every 10 ms, leaving the CPU to the program, until done() holds or the time is up;
-// returns the last answer.
+// Polls every 10 ms, leaving the CPU to the program, until done() holds or the time is up.
 template <typename Done> bool Wait_Until(Done done, DWORD timeoutMs = 10000) {
     for (const DWORD start = GetTickCount(); !done(); Sleep(10)) {
         if (GetTickCount() - start >= timeoutMs) {
@@ -65,9 +64,8 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // recording: its MIDI output goes to a log of its own in the folder, else it finds no MIDI
-    // device. What it asks the shell to open goes to opened.log there. It starts in currentFolder,
-    // or else in its own.
+    // recording: its MIDI output to a log of its own in the folder, else it finds no MIDI device;
+    // what it asks the shell to open to opened.log there. It starts in currentFolder, or its own.
     bool Start(const std::string& folder, const std::string& exe = "tonarium.exe",
                bool recording = true, const std::string& arguments = "",
                const std::string& currentFolder = "");
@@ -89,8 +87,8 @@ public:
     HHOOK watching = nullptr;
 };
 
-// A message answered through a pointer, which the system does not carry across processes: it
-// points into the program's memory, read from there.
+// A message answered through a pointer, which no process carries across: read from the program's
+// memory.
 template <typename Data>
 Data Remote(const Program& program, HWND window, UINT message, WPARAM wParam) {
     Data data = {};

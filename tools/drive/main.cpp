@@ -49,20 +49,16 @@ bool Save_Result(const Lesson& lesson, bool right, const std::string& folder, co
 // Points Wine's MIDI mapper at the synthesizer: the first MIDI output whose name says synthesizer,
 // or else the first that is not ALSA's "Midi Through" port, which sounds nowhere.
 int Use_Synthesizer() {
-    int chosen = -1;
+    int chosen = -1, other = -1;
     MIDIOUTCAPSA caps = {};
-    for (UINT device = 0; device < midiOutGetNumDevs(); ++device) {
+    for (UINT device = 0; chosen < 0 && device < midiOutGetNumDevs(); ++device) {
         std::string name = midiOutGetDevCapsA(device, &caps, sizeof caps) ? "" : caps.szPname;
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        const bool synthesizer = name.find("synth") != std::string::npos;
-        if (synthesizer ||
-            (chosen < 0 && !name.empty() && name.find("midi through") == std::string::npos)) {
-            chosen = static_cast<int>(device);
-        }
-        if (synthesizer) {
-            break;
-        }
+        chosen = name.find("synth") != std::string::npos ? static_cast<int>(device) : -1;
+        const bool sounds = !name.empty() && name.find("midi through") == std::string::npos;
+        other = other < 0 && sounds ? static_cast<int>(device) : other;
     }
+    chosen = chosen >= 0 ? chosen : other;
     const std::string instrument = "#" + std::to_string(chosen);
     const DWORD noScheme = 0;
     const char* const midiMap = "Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap";
@@ -189,7 +185,7 @@ int Pictures(const std::string& out) {
     }
     const auto fixed = [&](const Lesson& lesson) {
         return Save(lesson.window, out, "lesson.bmp") && Save_Menus(lesson, out, "") &&
-               Save_Hovers(lesson, out) && Save_Owned(lesson, 'H', out, "version.bmp") &&
+               Save_Owned(lesson, 'H', out, "version.bmp") &&
                Save_Owned(lesson, 'L', out, "details.bmp") &&
                Save_Result(lesson, true, out, "result-correct.bmp") &&
                Save_Result(lesson, false, out, "result-wrong.bmp");
@@ -200,21 +196,35 @@ int Pictures(const std::string& out) {
                Save_Result(lesson, true, out, "result-correct-answer.bmp") &&
                Save_Result(lesson, false, out, "result-wrong-answer.bmp");
     };
-    // The first start: every label its note's name, both options off.
+    // The first start: every label its note's name, both options off. Then a lesson back where it
+    // began after what a user does in one (an answer, a reset, each option switched on and off,
+    // listening again, the help page, the version box, the details) looks as it did at first.
     const auto first = [&](const Lesson& lesson) {
-        return Save(lesson.window, out, "lesson-new.bmp") && Save_Menus(lesson, out, "new-");
+        const bool taken = Save(lesson.window, out, "lesson-new.bmp") &&
+                           Save_Menus(lesson, out, "new-") && lesson.Close_Result(lesson.Press(0));
+        for (const char* keys : {"LR", "OD", "OD", "OS", "OS", "LS", "HC"}) {
+            lesson.Menu(keys[0], keys[1]);
+        }
+        return taken && Save_Owned(lesson, 'H', out, "version-again.bmp") &&
+               Save_Owned(lesson, 'L', out, "details-new.bmp") &&
+               Save(lesson.window, out, "lesson-new-again.bmp") &&
+               Save_Menus(lesson, out, "new-again-") && Save_Hovers(lesson, out);
     };
     // The notes' names with both options on; answered until C is asked, whose short label the
-    // result then shows, and its button keeps the focus, drawn.
+    // result then shows, right (its button keeps the focus, drawn) and wrong.
     const auto both = [&](const Lesson& lesson) {
-        bool answered = Save(lesson.window, out, "lesson-both.bmp") &&
-                        Save_Menus(lesson, out, "both-") &&
-                        Save_Owned(lesson, 'L', out, "details-both.bmp");
-        while (answered && lesson.Heard().back() % 12 != 0) {
-            answered = lesson.Close_Result(lesson.Answer(true));
-        }
-        return answered && Save_Result(lesson, true, out, "result-correct-short.bmp") &&
-               Save(lesson.Button(0), out, "focus-answered.bmp");
+        const auto askedC = [&] {
+            bool answered = true;
+            while (answered && lesson.Heard().back() % 12 != 0) {
+                answered = lesson.Close_Result(lesson.Answer(true));
+            }
+            return answered;
+        };
+        return Save(lesson.window, out, "lesson-both.bmp") && Save_Menus(lesson, out, "both-") &&
+               Save_Owned(lesson, 'L', out, "details-both.bmp") && askedC() &&
+               Save_Result(lesson, true, out, "result-correct-short.bmp") &&
+               Save(lesson.Button(0), out, "focus-answered.bmp") && askedC() &&
+               Save_Result(lesson, false, out, "result-wrong-short.bmp");
     };
     const bool taken =
         Picture_Lesson("pictures", kPictureLesson, fixed) &&

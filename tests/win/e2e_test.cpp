@@ -265,15 +265,13 @@ bool Bars_Agree(HWND window, const Tally& tally, std::vector<int>& bars) {
 }
 
 // Details or version box, closed by Enter, Escape (after a click on the details' hidden OK) or X.
-void Open_Owned(Copy& copy, char menu, int close) {
+void Open_Owned(const Copy& copy, char menu, int close) {
     const size_t heard = copy.Heard().size();
     const HWND focus = copy.Focus(); // none while another copy was active
     Move_Pointer(copy.answerAt);
     copy.Menu(menu, 'A');
-    const double asked = Now_Ms();
     const HWND window = copy.Wait_Dialog(copy.window);
     ASSERT_NE(nullptr, window) << menu;
-    copy.late += Now_Ms() - asked > 400;
     Expect_Placed(copy, window);
     std::vector<int> bars;
     for (int paint = 0; menu == 'L' && paint < 2; ++paint) { // shown, then painted again
@@ -396,7 +394,6 @@ void Leave(Copy& copy, WORD how, LPARAM session = 0) {
         open += event->kind == "open" ? 1 : event->kind == "close" ? -1 : 0;
         asked += event->kind == "asked"; // as each tool is added or taken away
         results += event->kind == "font" && (event->value & 0xFFFFFF01) == IDC_RESULT_TEXT << 16;
-        // A status part's own border (Wine's bar draws none), a button moved, a dialog opened.
         EXPECT_FALSE(event->kind == "part" || (event->kind == "asked" && event->value) ||
                      (event->kind == "tool" &&
                       (event->value < TTTOOLINFOA_V1_SIZE || event->value > TTTOOLINFOA_V2_SIZE)))

@@ -67,7 +67,7 @@ int Use_Synthesizer() {
         RegSetKeyValueA(HKEY_CURRENT_USER, midiMap, "UseScheme", REG_DWORD, &noScheme,
                         sizeof noScheme) != ERROR_SUCCESS ||
         RegSetKeyValueA(HKEY_CURRENT_USER, midiMap, "CurrentInstrument", REG_SZ, instrument.c_str(),
-                        static_cast<DWORD>(instrument.size() + 1))) {
+                        static_cast<DWORD>(instrument.size() + 1)) != ERROR_SUCCESS) {
         return Fail("no MIDI output to use");
     }
     midiOutGetDevCapsA(static_cast<UINT>(chosen), &caps, sizeof caps);

@@ -197,9 +197,18 @@ int Pictures(const std::string& out) {
                Save_Result(lesson, true, out, "result-correct-answer.bmp") &&
                Save_Result(lesson, false, out, "result-wrong-answer.bmp");
     };
-    // The first start: every label its note's name, both options off.
+    // The first start: each label its note's name, both options off; then as it was, after an
+    // answer, a reset, each option on and off, listening again, the version box and the details.
     const auto first = [&](const Lesson& lesson) {
-        return Save(lesson.window, out, "lesson-new.bmp") && Save_Menus(lesson, out, "new-");
+        const bool taken = Save(lesson.window, out, "lesson-new.bmp") &&
+                           Save_Menus(lesson, out, "new-") && lesson.Close_Result(lesson.Press(0));
+        for (const WPARAM command :
+             {IDM_RESET, IDM_DERIVED, IDM_DERIVED, IDM_SHOWANSWER, IDM_SHOWANSWER, IDM_LISTEN}) {
+            PostMessageA(lesson.window, WM_COMMAND, command, 0); // as its menu items, in turn
+        }
+        return taken && Save_Owned(lesson, 'H', out, "version-again.bmp") &&
+               Save_Owned(lesson, 'L', out, "details-new.bmp") &&
+               Save(lesson.window, out, "lesson-new-again.bmp");
     };
     // The notes' names with both options on; answered until C is asked, whose short label the
     // result then shows, right (its button keeps the focus, drawn) and wrong.

@@ -78,20 +78,16 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Its caption, its windows' styles but the default button's mark (the focus's) and its input.
-std::string Looks(const Copy& copy) {
+std::string Looks(const Copy& copy) { // caption, styles but the focus's default mark and input
     std::string looks = Text_Of(copy.window);
-    for (HWND in = copy.window; in;
-         in = GetWindow(in, in == copy.window ? GW_CHILD : GW_HWNDNEXT)) {
-        const LONG moving = in == copy.window ? WS_DISABLED : BS_DEFPUSHBUTTON;
-        looks += " " + std::to_string(GetWindowLongA(in, GWL_STYLE) & ~moving) + "," +
-                 std::to_string(GetWindowLongA(in, GWL_EXSTYLE));
+    for (HWND w = copy.window; w; w = GetWindow(w, w == copy.window ? GW_CHILD : GW_HWNDNEXT)) {
+        looks += " " + std::to_string(GetWindowLongA(w, GWL_STYLE) &
+                                      ~(w == copy.window ? WS_DISABLED : BS_DEFPUSHBUTTON));
     }
     return looks;
 }
 
-// Question number (pending or answered), accuracy, options, focus (where left, if given), looks and
-// labels.
+// Question number (pending or answered), accuracy, options, focus (where left, if given), looks.
 void Expect_Shown(const Copy& copy, bool resultOpen = false, HWND focus = nullptr) {
     const Tally& tally = copy.tally;
     const int answered = tally.totalQuestions - 1;
@@ -171,31 +167,26 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
         Tap_Key(close);
     }
     EXPECT_TRUE(Wait_Until([&] { return !IsWindow(result); }) && copy.Sync());
-    EXPECT_TRUE(key == 0 || button == copy.Focus()) << "the focus is not where it was left";
     copy.derivedAtDraw = tally.derived;
     EXPECT_EQ(heard.size() + 1, copy.Heard().size()) << "the next question does not sound";
     const double next = Newest_Note(copy) - closing;
     EXPECT_LT(next, 400) << "a slow next question";
-    copy.late += next > 75; // 4 to 25 ms here
-    Expect_Shown(copy);
+    copy.late += next > 75;                                 // 4 to 25 ms here
+    Expect_Shown(copy, false, key == 0 ? nullptr : button); // the focus where it was left
     return heard.back();
 }
 
-// Input the lesson has no use for first (F1, the menu key, a click and the wheel on the status bar,
-// a minimize and a restore), then an option switched by its menu item or toolbar button: no note.
+// Input of no use to it (a minimize, a restore, F1, the menu key), an option switched: no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
-    Tap_Key(VK_F1);
-    Tap_Key(VK_APPS);
-    Click_Centre(copy.Item(IDC_STATUSBAR));
-    INPUT wheel = {INPUT_MOUSE, {{0, 0, WHEEL_DELTA, MOUSEEVENTF_WHEEL, 0, 0}}};
-    SendInput(1, &wheel, sizeof wheel);
     Move_Pointer(Rest()); // off the lesson as it comes back: no late report of a pointer inside it
     for (const WPARAM sizing : {SC_MINIMIZE, SC_RESTORE}) { // Wine's restore moves the focus
         PostMessageA(copy.window, WM_SYSCOMMAND, sizing, 0);
         EXPECT_TRUE(Wait_Until([&] { return !IsIconic(copy.window) == (sizing == SC_RESTORE); }) &&
                     (sizing == SC_MINIMIZE || (copy.Activate() && copy.Sync())));
     }
+    Tap_Key(VK_F1);
+    Tap_Key(VK_APPS);
     const HWND focus = copy.Focus();
     if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar
         const Picture plain = Capture(copy.Item(IDC_STATUSBAR));
@@ -305,8 +296,8 @@ void Open_Owned(Copy& copy, char menu, int close) {
         Tap_Key(close == IDOK ? VK_RETURN : VK_ESCAPE);
     }
     EXPECT_TRUE(Wait_Until([&] { return !IsWindow(window); })) << menu;
-    EXPECT_TRUE(copy.Sync() && !copy.Wait_Exit(0)) << "the lesson ended";
-    EXPECT_TRUE(heard == copy.Heard().size() && (!focus || focus == copy.Focus())) << "note/focus";
+    Expect_Shown(copy, false, focus);
+    EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
 }
 
 // The listen button's help on the status bar while pointed at, gone past the buttons, off the bar.
@@ -354,7 +345,7 @@ void Listen_Again(Copy& copy) {
     EXPECT_EQ(last[1].value, last[5].value) << "not the same note again";
     EXPECT_LT(last[2].ms - asked, 1000) << "not ended at once";
     copy.late += last[2].ms - asked > 200; // 6 to 12 ms here
-    EXPECT_EQ(focus, copy.Focus()) << "the focus is not where it was left";
+    Expect_Shown(copy, false, focus);
 }
 
 // Reset: question 1 and no score, the same question still pending.
@@ -467,8 +458,7 @@ TEST_F(EndToEnd, TheKeyboardWalksTheButtonsAndAnswersWithThem) {
     Open(copy);
     ASSERT_TRUE(copy.Activate());
     const int order[] = {0, 2, 4, 5, 7, 9, 11, 1, 3, 6, 8, 10, 0};
-    EXPECT_EQ(copy.Button(0), copy.Focus()) << "the first tab stop has no focus";
-    for (int step = -11; step <= 22; ++step) { // Tab round the twelve, the arrows to A# and back
+    for (int step = -11; step <= 22; ++step) { // Tab from C round the twelve, arrows to A# and back
         const WORD arrows[] = {VK_RIGHT, VK_DOWN, VK_LEFT, VK_UP};
         Tap_Key(step <= 0 ? VK_TAB : arrows[(step > 11) * 2 + step % 2]);
         const int at = order[step <= 0 ? step + 12 : step > 11 ? 22 - step : step];

@@ -127,9 +127,7 @@ TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Lesson lesson;
     ASSERT_TRUE(lesson.Open(program.path, true, "tonarium.exe", 30000, current.path))
         << "the lesson did not start and sound";
-    EXPECT_EQ("問題 1|正解率 0％", lesson.Status(0) + "|" + lesson.Status(1));
     EXPECT_TRUE(lesson.Close_Result(lesson.Answer(true)));
-    EXPECT_EQ(2u, lesson.Heard().size());
     EXPECT_TRUE(lesson.Leave());
     for (const Folder* folder : {&program, &current, &control}) {
         for (const char* plant : plants) {

@@ -275,8 +275,8 @@ void Open_Owned(Copy& copy, char menu, int close) {
     Move_Pointer(copy.answerAt);
     const double asked = Now_Ms();
     copy.Menu(menu, 'A');
-    const HWND window = copy.Wait_Dialog(copy.window);
-    ASSERT_NE(nullptr, window) << menu;
+    const HWND window = copy.Wait_Dialog(copy.window, 1000);
+    ASSERT_NE(nullptr, window) << menu << " not within 1 s";
     copy.late += Now_Ms() - asked > 400; // 10 to 32 ms here
     EXPECT_EQ(menu == 'L' ? "正解率詳細" : "ﾊﾞｰｼﾞｮﾝ情報", Text_Of(window));
     Expect_Placed(copy, window);
@@ -426,11 +426,11 @@ protected:
     // Starts a copy in the folder: it opens centred, and its bars show what it read.
     void Open(Copy& copy, const std::string& currentFolder = "") {
         ASSERT_TRUE(copy.Open(folder_.path, true, "tonarium.exe", 30000, currentFolder));
-        copy.late += Newest_Note(copy) - copy.startMs > 500; // 80 to 280 ms here, 531 seen
+        EXPECT_LT(Newest_Note(copy) - copy.startMs, 1000) << "slow"; // 80 to 280 ms here, 531 seen
         copy.derivedAtDraw = copy.tally.derived;
         copy.looks = Looks(copy);
         Expect_Shown(copy);
-        firstNotes_.insert(copy.Heard().at(0)); // drawn as every other, so not one for all starts
+        firstNotes_.insert(copy.Heard().at(0) % 12); // drawn as any other: not one name for all
     }
     std::string Settings() const { return Read_File(folder_.File("tonarium.ini")); }
 
@@ -488,9 +488,6 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     ASSERT_TRUE(Write_File(folder_.File("tonarium.ini"), tally.Settings_File()));
     const std::string started = Settings();
     Open(copy);
-    // The lesson holds its media file open, so no other program may write it meanwhile.
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_.File("data.mid").c_str(), GENERIC_WRITE, 0,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
     Toggle(copy, IDM_DERIVED, true);
     Toggle(copy, IDM_SHOWANSWER, false);
 
@@ -541,9 +538,9 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in one folder without the media file, answered at the corners; the help page.
-TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
-    ASSERT_TRUE(DeleteFileA(folder_.File("data.mid").c_str()));
+// Two copies in a folder with a media file (the others have none, as users), at the corners; help.
+TEST_F(EndToEnd, TwoCopiesWithAMediaFileShareOneSettingsFile) {
+    ASSERT_TRUE(Install(folder_.path, "tonarium.exe", "", true));
     Copy first, second;
     first.answerAt = {Work_Area().right - 1, Work_Area().top - 1}; // on the bar docked above
     second.answerAt = {Work_Area().right - 1, Work_Area().bottom - 1};
@@ -553,6 +550,9 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     const Folder elsewhere("elsewhere");
     ASSERT_TRUE(Write_File(elsewhere.File("index.htm"), "another program's page"));
     Open(first, elsewhere.path);
+    // It holds its media file open, so no other program may write it meanwhile.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(folder_.File("data.mid").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
     // The second starts a second later, so its questions are drawn anew.
     const std::time_t firstStarted = std::time(nullptr);
     ASSERT_TRUE(Wait_Until([&] { return std::time(nullptr) > firstStarted; }, 2000));
@@ -566,13 +566,13 @@ TEST_F(EndToEnd, TwoCopiesWithoutTheMediaFileShareOneSettingsFile) {
     Open_Owned(first, 'L', IDCANCEL);
     Open_Owned(second, 'L', IDCANCEL);
     Open_Owned(second, 'H', IDCANCEL);
-    Listen_Again(second); // as every user has it, without the media file
+    Listen_Again(second);
     const std::string opened = folder_.File("opened.log"), page = folder_.File("index.htm");
     const std::string shown = page + "|" + std::to_string(SW_SHOW) + "\n"; // in a window shown
     const size_t heard = first.Heard().size();
     for (const std::string& log : {shown, shown + shown}) { // each time asked
         first.Menu('H', 'C');
-        EXPECT_TRUE(Wait_Until([&] { return Read_File(opened) == log; }));
+        EXPECT_TRUE(Wait_Until([&] { return Read_File(opened) == log; }, 2000)) << "not within 2 s";
         EXPECT_EQ(heard, first.Heard().size()) << "a note sounded with the help";
     }
     ASSERT_TRUE(DeleteFileA(page.c_str()));

@@ -114,7 +114,7 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
 // unloaded (a loaded one writes "<name>.loaded"); Wine prefers them, as the control shows.
 TEST(HostilePlaces, NoLibraryIsTakenFromTheProgramsOrTheCurrentFolder) {
     Folder program("planted"), current("current"), control("control");
-    ASSERT_TRUE(Install(program.path));
+    ASSERT_TRUE(Install(program.path, "tonarium.exe", "", true)); // MCI's sequencer loaded for it
     ASSERT_TRUE(Write_File(current.File("data.mid"), Read_File(program.File("data.mid"))));
     const char* const plants[] = {"winmm.dll", "comctl32.dll", "mciseq.dll", "midimap.dll"};
     for (const Folder* folder : {&program, &current, &control}) {

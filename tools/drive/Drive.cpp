@@ -129,14 +129,15 @@ std::string Install_Recorder() {
     return there ? installed : "";
 }
 
-bool Install(const std::string& folder, const char* program, const std::string& newName) {
+bool Install(const std::string& folder, const char* program, const std::string& newName,
+             bool media) {
     const std::string target = folder + "\\" + (newName.empty() ? program : newName);
     const auto beside = [&](const char* file) {
         return CopyFileA((Here() + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
     };
     return CopyFileA((Here() + "\\" + program).c_str(), target.c_str(), FALSE) &&
            !Install_Recorder().empty() && beside("tonarium_opener.exe") && beside("index.htm") &&
-           Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26));
+           (!media || Write_File(folder + "\\data.mid", std::string(kMinimalMidiFile, 26)));
 }
 
 std::vector<MidiEvent> Program::Midi() const {

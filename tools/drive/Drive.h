@@ -37,10 +37,10 @@ public:
     std::string path;
 };
 
-// Copies a program (under newName, if given), the .htm opener, the help page and a media file
-// data.mid into the folder, and the MIDI recorder into the system folder.
+// Copies a program (under newName, if given), the .htm opener, the help page and, with media,
+// data.mid (users have none) into the folder, and the MIDI recorder into the system folder.
 bool Install(const std::string& folder, const char* program = "tonarium.exe",
-             const std::string& newName = "");
+             const std::string& newName = "", bool media = false);
 
 // One line of the MIDI recorder's log.
 struct MidiEvent {

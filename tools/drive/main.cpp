@@ -136,8 +136,8 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
     Click_Pointer();
     const bool saved =
         Wait_Until(dropped) && Save(lesson.window, out, ("menu-" + state + "title.bmp").c_str());
-    Tap_Key(VK_MENU);
-    return saved;
+    Tap_Key(VK_MENU); // awaited closed: a click meanwhile would only close it
+    return saved && Wait_Until([&] { return !dropped(); });
 }
 
 // The lesson with the pointer resting on each toolbar button: the button's tip

@@ -25,12 +25,10 @@ std::string Settings(bool options, int correct, int questions, int count) {
 
 struct Case {
     const char* name;
-    std::string before;   // the settings file; empty: none
-    std::string place;    // the program, below the case's folder
-    std::string captions; // of the buttons C, D, E and F
-    std::string status;   // the status bar's two parts
-    bool optionsOn;       // as the toolbar shows them
-    std::string after;    // the settings file afterwards; empty: none
+    std::string before, place;    // the settings file (empty: none); the program below the folder
+    std::string captions, status; // of the buttons C, D, E and F; the status bar's two parts
+    bool optionsOn;               // as the toolbar shows them
+    std::string after;            // the settings file afterwards; empty: none
     enum { Plain, Answer, Details, Locked, Folder } setup;
 };
 
@@ -82,25 +80,23 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
     const std::string labels =
         "[data]\r\nC=メメメメメメメメメメメメメメメメ\r\n"
         "D=ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧ\r\nE=ab表示表示表示表示表示表示表示\r\nF=\r\n";
-    const std::string keys = "C|D|E|F", held = "[data]\r\nderivation=-3\r\nanswer=5\r\n";
+    const std::string keys = "C|D|E|F", held = "[data]\r\nderivation=-3\r\nanswer=5\r\n",
+                      exe = "tonarium.exe", first = "問題 1|正解率 0％",
+                      fresh = Settings(0, 0, 1, 0); // as a first start leaves it
     const Case cases[] = {
-        {"labels are cut on character boundaries; an empty one stays", labels, "tonarium.exe",
+        {"labels are cut on character boundaries; an empty one stays", labels, exe,
          "メメメメメメメメメメメメメメ|ﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞﾚﾐﾌｧｿﾗｼﾄﾞ|ab表示表示表示表示表示表示表|",
-         "問題 1|正解率 0％", false, labels + Settings(0, 0, 1, 0).substr(8), Case::Plain},
-        {"negative counts are taken as they are", Settings(0, -7, -5, -2), "tonarium.exe", keys,
+         first, false, labels + fresh.substr(8), Case::Plain},
+        {"negative counts are taken as they are", Settings(0, -7, -5, -2), exe, keys,
          "問題 -4|正解率 0％", false, Settings(0, -7, -4, -2), Case::Plain},
-        {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), "tonarium.exe", keys,
+        {"counts at their limit stay there", Settings(0, kMax, kMax, kMax), exe, keys,
          "問題 2147483647|正解率 100％", false, Settings(0, kMax, kMax, kMax), Case::Answer},
         {"any number but 0 is on, written back as 1", "[data]\r\nderivation=2\r\nanswer=-1\r\n",
-         "tonarium.exe", keys, "問題 1|正解率 0％", true, Settings(1, 0, 1, 0), Case::Details},
-        {"a file that others keep from writing stays; -3 and 5 are on", held, "tonarium.exe", keys,
-         "問題 1|正解率 0％", true, held, Case::Locked},
-        {"a folder where the file should be", "", "tonarium.exe", keys, "問題 1|正解率 0％", false,
-         "", Case::Folder},
-        {"a path of 259 bytes", "", deep + "\\t.exe", keys, "問題 1|正解率 0％", false,
-         Settings(0, 0, 1, 0), Case::Plain},
-        {"a path of 259 bytes has no room for an extension", "", deep + "\\tonar", keys,
-         "問題 1|正解率 0％", false, "", Case::Plain},
+         exe, keys, first, true, Settings(1, 0, 1, 0), Case::Details},
+        {"a locked file stays; -3 and 5 are on", held, exe, keys, first, true, held, Case::Locked},
+        {"a folder where the file should be", "", exe, keys, first, false, "", Case::Folder},
+        {"a path of 259 bytes", "", deep + "\\t.exe", keys, first, false, fresh, Case::Plain},
+        {"259 bytes, no extension", "", deep + "\\tonar", keys, first, false, "", Case::Plain},
     };
     // The first four end with the session, each for one reason alone (0: a shutdown).
     const DWORD ends[] = {ENDSESSION_LOGOFF, ENDSESSION_CLOSEAPP, 0, ENDSESSION_CRITICAL, ~0u};

@@ -185,7 +185,7 @@ LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
                SendMessageA(GetParent(sent->hwnd), WM_GETFONT, 0, 0) != LRESULT(sent->wParam) &&
                GetObjectA(reinterpret_cast<HFONT>(sent->wParam), sizeof font, &font)) {
         const DWORD id = GetDlgCtrlID(sent->hwnd);
-        Record(1, "font", id << 16 | font.lfQuality << 8 | font.lfPitchAndFamily);
+        Record(1, "font", id << 16 | font.lfCharSet << 8 | font.lfQuality | font.lfPitchAndFamily);
     } else if (code == HC_ACTION && sent->message == SB_SETTEXTA && HIWORD(sent->wParam) != 0 &&
                GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, STATUSCLASSNAMEA)) {
         Record(1, "part", static_cast<DWORD>(sent->wParam)); // a border Wine's bar never draws

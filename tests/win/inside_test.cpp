@@ -38,8 +38,7 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// Wine's kernel32 has SetDefaultDllDirectories whatever Windows it reports, XP's none: where Wine
-// reports XP, the program's lookups of it (through this executable's imports) miss.
+// XP has no SetDefaultDllDirectories (Wine has, whatever it reports): where XP is reported, none.
 decltype(&GetProcAddress) g_real = nullptr; // the real one, taken before the imports change
 FARPROC WINAPI Look_Up(HMODULE dll, LPCSTR name) {
     return HIWORD(name) && !lstrcmpA(name, "SetDefaultDllDirectories") ? nullptr
@@ -50,8 +49,7 @@ FARPROC WINAPI Look_Up(HMODULE dll, LPCSTR name) {
 // this folder (XP and Vista search it) or the current one (Wine's search does), DEP if 32-bit.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
     CopyFileA((drive::Here() + "\\beside.dll").c_str(), "C:\\windows\\system32\\wdmaud.drv", TRUE);
-    const WORD version = LOWORD(GetVersion());
-    const bool xp = LOBYTE(version) == 5, kept = xp || version == 6; // 6.0: Vista
+    const bool xp = LOBYTE(GetVersion()) == 5, kept = xp || LOWORD(GetVersion()) == 6; // 6.0: Vista
     if (xp) { // the slot of GetProcAddress among this executable's imports made Look_Up's
         const auto base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
         const auto nt =

@@ -105,13 +105,11 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
     // Wine never draws a process's first popup menu: one is dropped, its help
     // awaited, and closed first.
     lesson.Menu('L', VK_DOWN);
-    if (!Wait_Until([&] { return Capture(bar) != parts; })) {
-        return false;
-    }
+    const bool helped = Wait_Until([&] { return Capture(bar) != parts; });
     Tap_Key(VK_MENU);
     for (const auto& menu : menus) {
         // A closed menu's help has gone before the next one drops.
-        if (!Wait_Until([&] { return Capture(bar) == parts; })) {
+        if (!helped || !Wait_Until([&] { return Capture(bar) == parts; })) {
             return false;
         }
         lesson.Menu(static_cast<char>(menu.key));
@@ -119,8 +117,9 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
             const std::string name = "menu-" + state + menu.name + std::to_string(item);
             // Sent once the keyboard's highlight has moved here, so as not to be overtaken by it.
             if (item % 2 == 1 && Wait_Until([&] { return Capture(bar) != shown; })) {
+                const UINT checked = lesson.Pressed(menu.items[item]) ? MF_CHECKED : 0;
                 SendMessageA(lesson.window, WM_MENUSELECT,
-                             MAKEWPARAM(menu.items[item], MF_HILITE | MF_MOUSESELECT), 0);
+                             MAKEWPARAM(menu.items[item], MF_HILITE | MF_MOUSESELECT | checked), 0);
             }
             if (!Wait_Until(dropped) || !Save(lesson.window, out, (name + ".bmp").c_str())) {
                 return false;

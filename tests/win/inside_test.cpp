@@ -38,33 +38,41 @@ TEST(Inside, PathsBesideTheExecutable) {
     }
 }
 
-// XP has no SetDefaultDllDirectories (Wine has, whatever it reports): where XP is reported, none.
+// The program's lookups through this executable's imports: XP has no SetDefaultDllDirectories (Wine
+// has); Wine takes SetDllDirectoryA(NULL), Windows' current folder back, for "": its argument kept.
+std::string g_directory = "none";
+BOOL WINAPI Set_Directory(LPCSTR path) {
+    g_directory = path ? path : "NULL";
+    return TRUE;
+}
 decltype(&GetProcAddress) g_real = nullptr; // the real one, taken before the imports change
 FARPROC WINAPI Look_Up(HMODULE dll, LPCSTR name) {
-    return HIWORD(name) && !lstrcmpA(name, "SetDefaultDllDirectories") ? nullptr
-                                                                       : g_real(dll, name);
+    const std::string asked = HIWORD(name) ? name : "";
+    return asked == "SetDllDirectoryA"
+               ? reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Set_Directory))
+           : asked == "SetDefaultDllDirectories" && LOBYTE(GetVersion()) == 5 ? nullptr
+                                                                              : g_real(dll, name);
 }
 
 // XP's MIDI driver from the system folder (a plant there, WOW64's if 32-bit), no bare name from
 // this folder (XP and Vista search it) or the current one (Wine's search does), DEP if 32-bit.
 TEST(Inside, LibrariesOnlyFromTheSystemFolder) {
     CopyFileA((drive::Here() + "\\beside.dll").c_str(), "C:\\windows\\system32\\wdmaud.drv", TRUE);
-    const bool xp = LOBYTE(GetVersion()) == 5, kept = xp || LOWORD(GetVersion()) == 6; // 6.0: Vista
-    if (xp) { // the slot of GetProcAddress among this executable's imports made Look_Up's
-        const auto base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        const auto nt =
-            reinterpret_cast<IMAGE_NT_HEADERS*>(base + PIMAGE_DOS_HEADER(base)->e_lfanew);
-        const auto slots = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-        const auto first = reinterpret_cast<ULONG_PTR*>(base + slots.VirtualAddress);
-        DWORD was = 0;
-        g_real = &GetProcAddress;
-        ASSERT_TRUE(slots.Size && VirtualProtect(first, slots.Size, PAGE_EXECUTE_READWRITE, &was));
-        std::replace(first, first + slots.Size / sizeof *first, reinterpret_cast<ULONG_PTR>(g_real),
-                     reinterpret_cast<ULONG_PTR>(&Look_Up));
-    }
+    const bool kept = LOBYTE(GetVersion()) == 5 || LOWORD(GetVersion()) == 6; // XP, Vista (6.0)
+    // The slot of GetProcAddress among this executable's imports made Look_Up's.
+    const auto base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + PIMAGE_DOS_HEADER(base)->e_lfanew);
+    const auto slots = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    const auto first = reinterpret_cast<ULONG_PTR*>(base + slots.VirtualAddress);
+    DWORD was = 0;
+    g_real = &GetProcAddress;
+    ASSERT_TRUE(slots.Size && VirtualProtect(first, slots.Size, PAGE_EXECUTE_READWRITE, &was));
+    std::replace(first, first + slots.Size / sizeof *first, reinterpret_cast<ULONG_PTR>(g_real),
+                 reinterpret_cast<ULONG_PTR>(&Look_Up));
     ASSERT_TRUE(Load_SystemLibraries() && GetModuleHandleA("wdmaud.drv") &&
                 SetCurrentDirectoryA((drive::Here() + "\\plants").c_str()));
     EXPECT_TRUE(!!LoadLibraryA("beside.dll") == kept && (kept || !LoadLibraryA("current.dll")));
+    EXPECT_EQ(kept ? "" : "none", g_directory) << "SetDllDirectoryA's folder";
     EXPECT_TRUE(LoadLibraryA((drive::Here() + "\\beside.dll").c_str()) &&
                 LoadLibraryA((drive::Here() + "\\plants\\current.dll").c_str()));
 #ifndef _WIN64

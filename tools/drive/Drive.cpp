@@ -336,15 +336,15 @@ void Click(HWND button) {
 
 void Move_Pointer(POINT to) {
     // 0 to 65536 across every screen (some left of the first), rounded up: the pixel asked for.
-    const LONG left = GetSystemMetrics(SM_XVIRTUALSCREEN),
-               top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
-               height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    INPUT move = {
-        INPUT_MOUSE,
-        {{((to.x - left) * 65536 + width - 1) / width, ((to.y - top) * 65536 + height - 1) / height,
-          0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK, 0, 0}}};
+    const POINT corner = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
+    const SIZE size = {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    INPUT move = {INPUT_MOUSE,
+                  {{((to.x - corner.x) * 65536 + size.cx - 1) / size.cx,
+                    ((to.y - corner.y) * 65536 + size.cy - 1) / size.cy, 0,
+                    MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK, 0, 0}}};
     SendInput(1, &move, sizeof move);
+    POINT at = {}; // arrived, so that what follows meets the pointer there (off every screen: not)
+    Wait_Until([&] { return GetCursorPos(&at) && at.x == to.x && at.y == to.y; }, 500);
 }
 
 void Tap_Key(WORD key) {

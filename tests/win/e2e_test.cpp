@@ -406,7 +406,8 @@ void Leave(Copy& copy, WORD how, LPARAM session = 0) {
         asked += event->kind == "asked"; // as each tool is added or taken away
         results += event->kind == "font" && (event->value & ~0x8100u) == IDC_RESULT_TEXT << 16 &&
                    (event->value >> 8 & 0x81) % 0x81; // DEFAULT_ or SHIFTJIS_CHARSET, no more
-        EXPECT_FALSE(event->kind == "part" || (event->kind == "asked" && event->value) ||
+        EXPECT_FALSE(event->kind == "part" || event->kind == "mci" ||
+                     (event->kind == "asked" && event->value) ||
                      (event->kind == "tool" &&
                       (event->value < TTTOOLINFOA_V1_SIZE || event->value > TTTOOLINFOA_V2_SIZE)))
             << event->kind << " " << event->value;

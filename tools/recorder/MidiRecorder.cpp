@@ -118,9 +118,15 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The installable-driver entry point winmm's OpenDriver needs.
+// The installable-driver entry point winmm's OpenDriver needs. The test prefix names the recorder
+// as MCI's wave, video and CD device too, so whatever a user's Windows would play through them
+// shows in the log as "mci" and the command's number.
 LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1,
                             LPARAM param2) {
+    if (message >= DRV_MCI_FIRST && message <= DRV_MCI_LAST) {
+        Record(1, "mci", message);
+        return 0; // done, as a device would: an open is followed by the play it was for
+    }
     // Load, enable, open, close, disable and free, 1 to 6, all succeed.
     return message >= DRV_LOAD && message <= DRV_FREE
                ? 1

@@ -86,6 +86,20 @@ int Show(const char* program, const char* picture, DWORD timeoutMs) {
     return lesson.Leave(timeoutMs) ? 0 : Fail("no clean end");
 }
 
+// Down the dropped menu from its first item, as the mouse moves: the separator below it gives the
+// status bar back its parts (what Windows tells of a separator is no item's help).
+bool Separator_Helps(HWND bar, const Picture& parts) {
+    RECT menu = {};
+    GetWindowRect(FindWindowA("#32768", nullptr), &menu);
+    int rowsParted = 0; // none on the first item, some below it
+    for (int y = 4; y < 2 * GetSystemMetrics(SM_CYMENU) + 4; y += 3) {
+        Move_Pointer({menu.left + 30, menu.top + y});
+        const bool parted = Wait_Until([&] { return Capture(bar) == parts; }, 60);
+        rowsParted += parted ? (y == 4 ? -99 : 1) : 0;
+    }
+    return rowsParted > 0;
+}
+
 // Each menu dropped from the keyboard with every item highlighted in turn, its help over the
 // status bar; every other item then also as Windows' mouse selects it (Wine's menus never say
 // so). The system menu last, then the lesson menu opened by a click on its title: no help shown.
@@ -126,6 +140,9 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
             }
             shown = Capture(bar);
             Tap_Key(VK_DOWN);
+        }
+        if (menu.key == 'L' && !Separator_Helps(bar, parts)) {
+            return Fail("a help over the lesson menu's separator");
         }
         Tap_Key(VK_MENU); // leaves the menu
     }

@@ -245,7 +245,25 @@ bool Lesson::Open(const std::string& folder, bool recording, const std::string& 
     const bool shown = Start(folder, exe, recording, "", currentFolder) &&
                        (window = Wait_Dialog(nullptr, timeoutMs)) != nullptr;
     Watch(false);
+    stall_.thread = shown ? CreateThread(nullptr, 0, Watch_Stalls, this, 0, nullptr) : nullptr;
     return shown && (!recording || Wait_Until([&] { return !Heard().empty(); }));
+}
+
+DWORD WINAPI Lesson::Watch_Stalls(void* parameter) {
+    Lesson& lesson = *static_cast<Lesson*>(parameter);
+    for (DWORD_PTR answer = 0; !lesson.stall_.stop && IsWindow(lesson.window); Sleep(20)) {
+        const double asked = Now_Ms();
+        SendMessageTimeoutA(lesson.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+        const double took = Now_Ms() - asked;
+        lesson.stall_.longest = took > lesson.stall_.longest ? took : lesson.stall_.longest;
+    }
+    return 0;
+}
+
+Lesson::~Lesson() {
+    InterlockedExchange(&stall_.stop, 1);
+    WaitForSingleObject(stall_.thread, 11000); // none when it never opened: refused, harmlessly
+    CloseHandle(stall_.thread);
 }
 
 bool Lesson::Activate(HWND which) const {
@@ -320,7 +338,7 @@ bool Lesson::Ended(DWORD timeoutMs) const {
 
 bool Lesson::Leave(DWORD timeoutMs) const {
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return Ended(timeoutMs);
+    return Ended(timeoutMs) && stall_.longest < kStallMs;
 }
 
 std::string Text_Of(HWND window) {
@@ -363,6 +381,12 @@ void Click_Pointer() {
     INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
                       {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
     SendInput(2, click, sizeof(INPUT));
+}
+
+void Turn_Wheel() {
+    INPUT notch = {INPUT_MOUSE,
+                   {{0, 0, static_cast<DWORD>(-WHEEL_DELTA), MOUSEEVENTF_WHEEL, 0, 0}}};
+    SendInput(1, &notch, sizeof notch);
 }
 
 std::string Ansi(const std::string& utf8) {

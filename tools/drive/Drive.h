@@ -136,10 +136,24 @@ public:
     bool Sync() const;
     // Waits for the program to end; true when it ended with exit code 0.
     bool Ended(DWORD timeoutMs = 20000) const;
-    // Ends the lesson as its close box does and waits for the program to end.
+    // Ends the lesson as its close box does and waits for the program to end, having answered
+    // every message within kStallMs.
     bool Leave(DWORD timeoutMs = 20000) const;
+    // The longest the lesson window took to answer nothing (WM_NULL), asked every 20 ms from a
+    // thread of the driver's since it opened: a lesson that stops for a moment shows here.
+    double Longest_Stall() const { return stall_.longest; }
+    static constexpr double kStallMs = 250;
+    ~Lesson();
 
     HWND window = nullptr;
+
+private:
+    static DWORD WINAPI Watch_Stalls(void* lesson);
+    struct {
+        volatile LONG stop = 0;
+        volatile double longest = 0;
+        HANDLE thread = nullptr;
+    } stall_;
 };
 
 // A window's text, asked with WM_GETTEXT, which the system carries across processes.
@@ -151,6 +165,8 @@ void Move_Pointer(POINT to);
 void Tap_Key(WORD key);
 // Presses and releases the left button where the pointer is, as the mouse does.
 void Click_Pointer();
+// Turns the mouse wheel one notch towards the user.
+void Turn_Wheel();
 // Moves the pointer to the middle of a window and clicks there.
 void Click_Centre(HWND window);
 // UTF-8 text in the code page the program reads (932), as Notepad saves it as "ANSI".

@@ -97,6 +97,8 @@ bool Separator_Helps(HWND bar, const Picture& parts) {
         const bool parted = Wait_Until([&] { return Capture(bar) == parts; }, 60);
         rowsParted += parted ? (y == 4 ? -99 : 1) : 0;
     }
+    // Away again, as the pictures begin, so that no late move of it meets the next menu.
+    Move_Pointer({GetSystemMetrics(SM_CXSCREEN) / 4, GetSystemMetrics(SM_CYSCREEN) * 3 / 4});
     return rowsParted > 0;
 }
 

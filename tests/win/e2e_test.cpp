@@ -178,7 +178,8 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     return heard.back();
 }
 
-// Input of no use (a minimize, a restore, F1, the menu key, Enter), an option switched: no note.
+// Input of no use (a minimize, a restore, F1, the menu key, Enter, the mouse on the status bar and
+// the caption), an option switched: no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
     Move_Pointer(Rest()); // off the lesson as it comes back: no late report of a pointer inside it
@@ -194,6 +195,14 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
                             WM_TIMECHANGE, WM_POWERBROADCAST, WM_DEVICECHANGE, WM_THEMECHANGED}) {
         SendMessageTimeoutA(copy.window, told, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr); // to all
     }
+    Click_Centre(copy.Item(IDC_STATUSBAR)); // a click and the wheel on the status bar
+    Turn_Wheel();
+    RECT frame = {};
+    GetWindowRect(copy.window, &frame);
+    Move_Pointer({frame.left + 90, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2});
+    Click_Pointer(); // a double-click on the caption
+    Click_Pointer();
+    EXPECT_TRUE(copy.Sync());
     const HWND focus = copy.Focus();
     if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar
         const Picture plain = Capture(copy.Item(IDC_STATUSBAR));
@@ -417,6 +426,7 @@ void Leave(Copy& copy, WORD how, LPARAM session = 0) {
     EXPECT_EQ(copy.results, results) << "results shown, their texts in the face named, smoothed";
     EXPECT_TRUE(heard == copy.Heard().size() && sounding == -1 && open == 0) << "left on";
     EXPECT_EQ("", Read_File("C:\\bells.log")) << "a beep over the run (Wine rings the X bell)";
+    EXPECT_LT(copy.Longest_Stall(), copy.kStallMs) << "the lesson stopped answering";
 }
 
 class EndToEnd : public testing::Test {

@@ -178,8 +178,8 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     return heard.back();
 }
 
-// Input of no use (a minimize, a restore, F1, the menu key, Enter, the mouse on the status bar and
-// the caption), an option switched: no note.
+// Input of no use (a minimize, a restore, F1, the menu key, Enter, the mouse on the status bar), an
+// option switched: no note.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
     Move_Pointer(Rest()); // off the lesson as it comes back: no late report of a pointer inside it
@@ -197,12 +197,6 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     }
     Click_Centre(copy.Item(IDC_STATUSBAR)); // a click and the wheel on the status bar
     Turn_Wheel();
-    RECT frame = {};
-    GetWindowRect(copy.window, &frame);
-    Move_Pointer({frame.left + 90, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2});
-    Click_Pointer(); // a double-click on the caption
-    Click_Pointer();
-    EXPECT_TRUE(copy.Sync());
     const HWND focus = copy.Focus();
     if (byToolbar) { // clicked once the lesson shows the pointer there: its help on the bar
         const Picture plain = Capture(copy.Item(IDC_STATUSBAR));

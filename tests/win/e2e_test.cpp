@@ -78,13 +78,21 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-std::string Looks(const Copy& copy) { // caption, styles but the focus's default mark and input
+// Caption, styles but the default mark and input, places, the toolbar's buttons but their checks.
+std::string Looks(const Copy& copy) {
     std::string looks = Text_Of(copy.window);
     for (HWND w = copy.window; w; w = GetWindow(w, w == copy.window ? GW_CHILD : GW_HWNDNEXT)) {
+        RECT place = {};
+        GetWindowRect(w, &place);
         looks += " " + std::to_string(GetWindowLongA(w, GWL_STYLE) &
                                       ~(w == copy.window ? WS_DISABLED : BS_DEFPUSHBUTTON));
+        looks += "@" + std::to_string(place.left) + "," + std::to_string(place.top) + "," +
+                 std::to_string(place.right) + "," + std::to_string(place.bottom);
         looks +=
             w != copy.window && GetWindowLongA(w, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY ? "!" : "";
+    }
+    for (const WORD command : {IDM_LISTEN, IDM_DERIVED, IDM_SHOWANSWER}) { // hidden, enabled
+        looks += " " + std::to_string(copy.Button_State(command) & ~TBSTATE_CHECKED);
     }
     return looks;
 }
@@ -127,6 +135,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
         Wait_Until([&] { return copy.Focus() != before; }, 2000);
     }
     copy.Watch(true); // for the result's font
+    const double pressed = Now_Ms();
     if (key == VK_LBUTTON) {
         EXPECT_TRUE(copy.Activate());
         Click_Centre(button);
@@ -136,6 +145,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
         Click(button);
     }
     const HWND result = copy.Wait_Dialog(copy.window);
+    copy.late += Now_Ms() - pressed > 150; // 32 to 66 ms here
     copy.Watch(false);
     if (result == nullptr) {
         throw std::runtime_error("no result window");
@@ -178,8 +188,7 @@ int Answer(Copy& copy, bool right, WORD key = 0, WORD close = IDOK) {
     return heard.back();
 }
 
-// Input of no use (a minimize, a restore, F1, the menu key, Enter, the mouse on the status bar), an
-// option switched: no note.
+// Inputs of no use (sizing, F1, the menu key, Enter, broadcasts, the status bar's mouse); a toggle.
 void Toggle(Copy& copy, WORD command, bool byToolbar) {
     const size_t heard = copy.Heard().size();
     Move_Pointer(Rest()); // off the lesson as it comes back: no late report of a pointer inside it
@@ -211,8 +220,7 @@ void Toggle(Copy& copy, WORD command, bool byToolbar) {
     }
     bool& option = command == IDM_DERIVED ? copy.tally.derived : copy.tally.showAnswer;
     option = !option;
-    EXPECT_TRUE(Wait_Until([&] { return copy.Pressed(command) == option; }))
-        << (byToolbar ? "by the toolbar" : "by the menu");
+    EXPECT_TRUE(Wait_Until([&] { return copy.Pressed(command) == option; }));
     Move_Pointer(Rest());
     Expect_Shown(copy, false, focus);
     EXPECT_EQ(heard, copy.Heard().size()) << "a note sounded";
@@ -553,8 +561,7 @@ TEST_F(EndToEnd, AnswersByEarUntilEveryNoteWasRight) {
     EXPECT_EQ(tally.Settings_File(), Settings());
 }
 
-// Two copies in a folder with a media file (the others have none, as users), at the corners, their
-// details wider than a screen; help.
+// Two copies beside a media file (none elsewhere, as users), at the corners; wide details; help.
 TEST_F(EndToEnd, TwoCopiesWithAMediaFileShareOneSettingsFile) {
     ASSERT_TRUE(Install(folder_.path, "tonarium.exe", "", true));
     Copy first, second;

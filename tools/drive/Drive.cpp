@@ -317,7 +317,11 @@ bool Lesson::Close_Result(HWND result) const {
 }
 
 bool Lesson::Pressed(WORD command) const {
-    return SendMessageA(Item(IDC_TOOLBAR), TB_ISBUTTONCHECKED, command, 0) != 0;
+    return (Button_State(command) & TBSTATE_CHECKED) != 0;
+}
+
+LRESULT Lesson::Button_State(WORD command) const {
+    return SendMessageA(Item(IDC_TOOLBAR), TB_GETSTATE, command, 0);
 }
 
 std::string Lesson::Status(int part) const {

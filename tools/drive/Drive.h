@@ -121,9 +121,10 @@ public:
     HWND Focus() const;
     // Drops a menu as the keyboard does (Alt, its mnemonic), then presses item (a key or mnemonic).
     void Menu(char menu, WORD item = 0) const;
-    std::vector<int> Heard() const;     // the MIDI notes of its note-ons so far, in order
-    bool Pressed(WORD command) const;   // the toolbar shows the command's button pressed
-    std::string Status(int part) const; // a part of the status bar
+    std::vector<int> Heard() const;           // the MIDI notes of its note-ons so far, in order
+    bool Pressed(WORD command) const;         // the toolbar shows the command's button pressed
+    LRESULT Button_State(WORD command) const; // its TBSTATE_ flags: checked, enabled, hidden
+    std::string Status(int part) const;       // a part of the status bar
     // Rests the pointer on a toolbar button; past the last (index 5), beside it on the bar.
     void Point_At(int button) const;
     // Presses a note button and returns the result window that opens.

@@ -216,17 +216,19 @@ int Pictures(const std::string& out) {
                Save_Result(lesson, false, out, "result-wrong-answer.bmp");
     };
     // The first start: each label its note's name, both options off; then as it was, after an
-    // answer, a reset, each option on and off, listening again, the version box and the details.
+    // answer, a reset, each option on and off, listening again and the help page, the version box,
+    // the details and the menus.
     const auto first = [&](const Lesson& lesson) {
         const bool taken = Save(lesson.window, out, "lesson-new.bmp") &&
                            Save_Menus(lesson, out, "new-") && lesson.Close_Result(lesson.Press(0));
-        for (const WPARAM command :
-             {IDM_RESET, IDM_DERIVED, IDM_DERIVED, IDM_SHOWANSWER, IDM_SHOWANSWER, IDM_LISTEN}) {
+        for (const WPARAM command : {IDM_RESET, IDM_DERIVED, IDM_DERIVED, IDM_SHOWANSWER,
+                                     IDM_SHOWANSWER, IDM_LISTEN, IDM_CONTENTS}) {
             PostMessageA(lesson.window, WM_COMMAND, command, 0); // as its menu items, in turn
         }
         return taken && Save_Owned(lesson, 'H', out, "version-again.bmp") &&
                Save_Owned(lesson, 'L', out, "details-new.bmp") &&
-               Save(lesson.window, out, "lesson-new-again.bmp");
+               Save(lesson.window, out, "lesson-new-again.bmp") &&
+               Save_Menus(lesson, out, "new-again-");
     };
     // The notes' names with both options on; answered until C is asked, whose short label the
     // result then shows, right (its button keeps the focus, drawn) and wrong.

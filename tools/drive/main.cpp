@@ -104,7 +104,8 @@ bool Separator_Helps(HWND bar, const Picture& parts) {
 
 // Each menu dropped from the keyboard with every item highlighted in turn, its help over the
 // status bar; every other item then also as Windows' mouse selects it (Wine's menus never say
-// so). The system menu last, then the lesson menu opened by a click on its title: no help shown.
+// so), the others at a first start. The system menu last, then the lesson menu opened by a click on
+// its title: no help shown.
 bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string& state) {
     const struct {
         const char* name;
@@ -128,11 +129,13 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
         if (!helped || !Wait_Until([&] { return Capture(bar) == parts; })) {
             return false;
         }
+        shown = parts;
         lesson.Menu(static_cast<char>(menu.key));
         for (int item = 0; item < 4 && menu.items[item] != 0; ++item) {
             const std::string name = "menu-" + state + menu.name + std::to_string(item);
             // Sent once the keyboard's highlight has moved here, so as not to be overtaken by it.
-            if (item % 2 == 1 && Wait_Until([&] { return Capture(bar) != shown; })) {
+            if ((item + (state == "new-")) % 2 == 1 && menu.key != VK_SPACE &&
+                Wait_Until([&] { return Capture(bar) != shown; })) {
                 const UINT checked = lesson.Pressed(menu.items[item]) ? MF_CHECKED : 0;
                 SendMessageA(lesson.window, WM_MENUSELECT,
                              MAKEWPARAM(menu.items[item], MF_HILITE | MF_MOUSESELECT | checked), 0);
@@ -160,7 +163,7 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
 
 // The lesson with the pointer resting on each toolbar button: the button's tip
 // under the pointer, and its command's help over the status bar.
-bool Save_Hovers(const Lesson& lesson, const std::string& out) {
+bool Save_Hovers(const Lesson& lesson, const std::string& out, const std::string& state) {
     const HWND tips =
         reinterpret_cast<HWND>(SendMessageA(lesson.Item(IDC_TOOLBAR), TB_GETTOOLTIPS, 0, 0));
     lesson.Activate();
@@ -172,7 +175,7 @@ bool Save_Hovers(const Lesson& lesson, const std::string& out) {
         if (!Wait_Until([&] { return button != 4 || !IsWindowVisible(tips); }, 100) ||
             !Wait_Until([&] { return IsWindowVisible(tips); }, button == 4 ? 300 : 650) ||
             !Wait_Until([&] { return Now_Ms() > taken; }, 5000) || !IsWindowVisible(tips) ||
-            !Save(lesson.window, out, ("hover-" + std::string(names[button]) + ".bmp").c_str()) ||
+            !Save(lesson.window, out, ("hover-" + state + names[button] + ".bmp").c_str()) ||
             (button != 3 &&
              !Wait_Until([&] { return !IsWindowVisible(tips); }, button == 1 ? 1500 : 4500))) {
             return false;
@@ -204,7 +207,7 @@ int Pictures(const std::string& out) {
     }
     const auto fixed = [&](const Lesson& lesson) {
         return Save(lesson.window, out, "lesson.bmp") && Save_Menus(lesson, out, "") &&
-               Save_Hovers(lesson, out) && Save_Owned(lesson, 'H', out, "version.bmp") &&
+               Save_Hovers(lesson, out, "") && Save_Owned(lesson, 'H', out, "version.bmp") &&
                Save_Owned(lesson, 'L', out, "details.bmp") &&
                Save_Result(lesson, true, out, "result-correct.bmp") &&
                Save_Result(lesson, false, out, "result-wrong.bmp");
@@ -217,7 +220,7 @@ int Pictures(const std::string& out) {
     };
     // The first start: each label its note's name, both options off; then as it was, after an
     // answer, a reset, each option on and off, listening again and the help page, the version box,
-    // the details and the menus.
+    // the details, the menus and the toolbar's tips.
     const auto first = [&](const Lesson& lesson) {
         const bool taken = Save(lesson.window, out, "lesson-new.bmp") &&
                            Save_Menus(lesson, out, "new-") && lesson.Close_Result(lesson.Press(0));
@@ -228,7 +231,7 @@ int Pictures(const std::string& out) {
         return taken && Save_Owned(lesson, 'H', out, "version-again.bmp") &&
                Save_Owned(lesson, 'L', out, "details-new.bmp") &&
                Save(lesson.window, out, "lesson-new-again.bmp") &&
-               Save_Menus(lesson, out, "new-again-");
+               Save_Menus(lesson, out, "new-again-") && Save_Hovers(lesson, out, "new-again-");
     };
     // The notes' names with both options on; answered until C is asked, whose short label the
     // result then shows, right (its button keeps the focus, drawn) and wrong.

@@ -381,9 +381,10 @@ void Click_Centre(HWND window) {
     Click_Pointer();
 }
 
-void Click_Pointer() {
-    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
-                      {INPUT_MOUSE, {{0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
+void Click_Pointer(bool right) {
+    const DWORD down = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, down, 0, 0}}},
+                      {INPUT_MOUSE, {{0, 0, 0, down * 2, 0, 0}}}}; // up: twice its down
     SendInput(2, click, sizeof(INPUT));
 }
 

@@ -164,8 +164,8 @@ void Click(HWND button);
 void Move_Pointer(POINT to);
 // Presses and releases a key, as the keyboard does, in the window that has the focus.
 void Tap_Key(WORD key);
-// Presses and releases the left button where the pointer is, as the mouse does.
-void Click_Pointer();
+// Presses and releases the left (or right) button where the pointer is, as the mouse does.
+void Click_Pointer(bool right = false);
 // Turns the mouse wheel one notch towards the user.
 void Turn_Wheel();
 // Moves the pointer to the middle of a window and clicks there.

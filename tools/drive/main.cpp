@@ -105,7 +105,7 @@ bool Separator_Helps(HWND bar, const Picture& parts) {
 // Each menu dropped from the keyboard with every item highlighted in turn, its help over the
 // status bar; every other item then also as Windows' mouse selects it (Wine's menus never say
 // so), the others at a first start. The system menu last, then the lesson menu opened by a click on
-// its title: no help shown.
+// its title (no help shown), and the system menu by the right button on the caption.
 bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string& state) {
     const struct {
         const char* name;
@@ -158,7 +158,17 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
     const bool saved =
         Wait_Until(dropped) && Save(lesson.window, out, ("menu-" + state + "title.bmp").c_str());
     Tap_Key(VK_MENU); // awaited closed: a click meanwhile would only close it
-    return saved && Wait_Until([&] { return !dropped(); });
+    RECT frame = {};
+    GetWindowRect(lesson.window, &frame);
+    if (!saved || !Wait_Until([&] { return !dropped(); })) {
+        return false;
+    }
+    Move_Pointer({frame.left + 60, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
+    Click_Pointer(true); // the caption's right button: the system menu at the pointer
+    const bool captioned =
+        Wait_Until(dropped) && Save(lesson.window, out, ("menu-" + state + "caption.bmp").c_str());
+    Tap_Key(VK_ESCAPE);
+    return captioned && Wait_Until([&] { return !dropped(); });
 }
 
 // The lesson with the pointer resting on each toolbar button: the button's tip

@@ -26,6 +26,9 @@ const char kPictureLesson[] =
     "A=ﾗ\r\nA#=ﾗ#\r\nB=ｼ(B)\r\nderivation=1\r\nanswer=0\r\nnum_answer=13\r\nnum_question=31\r\n"
     "[a]\r\n0=4\r\n2=2\r\n5=1\r\n7=3\r\n9=2\r\n11=1\r\n"
     "[q]\r\n0=4\r\n1=1\r\n2=4\r\n3=2\r\n4=3\r\n5=3\r\n7=9\r\n9=2\r\n11=2\r\n";
+// The notes' own names, with counts: the details as a first lesson shows them once answered.
+const char kCountedLesson[] = "[data]\r\nnum_answer=6\r\nnum_question=10\r\n"
+                              "[a]\r\n0=2\r\n2=1\r\n4=3\r\n[q]\r\n0=3\r\n2=2\r\n4=4\r\n";
 int Fail(const char* what) {
     std::fprintf(stderr, "tonarium_drive: %s\n", what);
     return 1;
@@ -263,7 +266,10 @@ int Pictures(const std::string& out) {
         Picture_Lesson("pictures", kPictureLesson, fixed) &&
         Picture_Lesson("pictures-new", "", first) &&
         Picture_Lesson("pictures-long", longLesson, longLabels) &&
-        Picture_Lesson("pictures-both", "[data]\r\nderivation=1\r\nanswer=1\r\n", both);
+        Picture_Lesson("pictures-both", "[data]\r\nderivation=1\r\nanswer=1\r\n", both) &&
+        Picture_Lesson("pictures-counted", kCountedLesson, [&](const Lesson& lesson) {
+            return Save_Owned(lesson, 'L', out, "details-counted.bmp");
+        });
     return taken ? 0 : Fail("a window for a picture not shown");
 }
 

@@ -78,7 +78,7 @@ void Expect_Placed(const Copy& copy, HWND window) {
     }
 }
 
-// Caption, styles but the default mark and input, places, the toolbar's buttons but their checks.
+// Caption, styles but the default mark and input, places, toolbar buttons but checks, status parts.
 std::string Looks(const Copy& copy) {
     std::string looks = Text_Of(copy.window);
     for (HWND w = copy.window; w; w = GetWindow(w, w == copy.window ? GW_CHILD : GW_HWNDNEXT)) {
@@ -93,6 +93,11 @@ std::string Looks(const Copy& copy) {
     }
     for (const WORD command : {IDM_LISTEN, IDM_DERIVED, IDM_SHOWANSWER}) { // hidden, enabled
         looks += " " + std::to_string(copy.Button_State(command) & ~TBSTATE_CHECKED);
+    }
+    for (const WPARAM part : {0, 1}) { // raised, sunken or flat: the high word of its length
+        looks +=
+            " " + std::to_string(
+                      SendMessageA(copy.Item(IDC_STATUSBAR), SB_GETTEXTLENGTHA, part, 0) >> 16);
     }
     return looks;
 }

@@ -254,14 +254,13 @@ DWORD WINAPI Lesson::Watch_Stalls(void* parameter) {
     for (DWORD_PTR answer = 0; !lesson.stall_.stop && IsWindow(lesson.window); Sleep(20)) {
         const double asked = Now_Ms();
         SendMessageTimeoutA(lesson.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
-        const double took = Now_Ms() - asked;
-        lesson.stall_.longest = took > lesson.stall_.longest ? took : lesson.stall_.longest;
+        lesson.stall_.longest = std::max(lesson.stall_.longest.load(), Now_Ms() - asked);
     }
     return 0;
 }
 
 Lesson::~Lesson() {
-    InterlockedExchange(&stall_.stop, 1);
+    stall_.stop = true;
     WaitForSingleObject(stall_.thread, 11000); // none when it never opened: refused, harmlessly
     CloseHandle(stall_.thread);
 }
@@ -383,8 +382,8 @@ void Click_Centre(HWND window) {
 
 void Click_Pointer(bool right) {
     const DWORD down = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, down, 0, 0}}},
-                      {INPUT_MOUSE, {{0, 0, 0, down * 2, 0, 0}}}}; // up: twice its down
+    const DWORD up = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    INPUT click[2] = {{INPUT_MOUSE, {{0, 0, 0, down, 0, 0}}}, {INPUT_MOUSE, {{0, 0, 0, up, 0, 0}}}};
     SendInput(2, click, sizeof(INPUT));
 }
 

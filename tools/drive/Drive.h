@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -151,8 +152,8 @@ public:
 private:
     static DWORD WINAPI Watch_Stalls(void* lesson);
     struct {
-        volatile LONG stop = 0;
-        volatile double longest = 0;
+        std::atomic<bool> stop{false}; // read and written by the watch thread and the driver's
+        std::atomic<double> longest{0};
         HANDLE thread = nullptr;
     } stall_;
 };

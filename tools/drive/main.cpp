@@ -161,11 +161,11 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
     const bool saved =
         Wait_Until(dropped) && Save(lesson.window, out, ("menu-" + state + "title.bmp").c_str());
     Tap_Key(VK_MENU); // awaited closed: a click meanwhile would only close it
-    RECT frame = {};
-    GetWindowRect(lesson.window, &frame);
     if (!saved || !Wait_Until([&] { return !dropped(); })) {
         return false;
     }
+    RECT frame = {};
+    GetWindowRect(lesson.window, &frame);
     Move_Pointer({frame.left + 60, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
     Click_Pointer(true); // the caption's right button: the system menu at the pointer
     const bool captioned =

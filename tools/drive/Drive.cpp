@@ -253,7 +253,7 @@ DWORD WINAPI Lesson::Watch_Stalls(void* parameter) {
     Lesson& lesson = *static_cast<Lesson*>(parameter);
     for (DWORD_PTR answer = 0; !lesson.stall_.stop && IsWindow(lesson.window); Sleep(20)) {
         const double asked = Now_Ms();
-        SendMessageTimeoutA(lesson.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+        SendMessageTimeoutA(lesson.Button(0), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
         lesson.stall_.longest = std::max(lesson.stall_.longest.load(), Now_Ms() - asked);
     }
     return 0;
@@ -340,7 +340,7 @@ bool Lesson::Ended(DWORD timeoutMs) const {
 }
 
 bool Lesson::Leave(DWORD timeoutMs) const {
-    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     return Ended(timeoutMs) && stall_.longest < kStallMs;
 }
 

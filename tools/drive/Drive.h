@@ -138,11 +138,11 @@ public:
     bool Sync() const;
     // Waits for the program to end; true when it ended with exit code 0.
     bool Ended(DWORD timeoutMs = 20000) const;
-    // Ends the lesson as its close box does and waits for the program to end, having answered
+    // Ends the lesson as Escape does and waits for the program to end, having answered
     // every message within kStallMs.
     bool Leave(DWORD timeoutMs = 20000) const;
-    // The longest the lesson window took to answer nothing (WM_NULL), asked every 20 ms from a
-    // thread of the driver's since it opened: a lesson that stops for a moment shows here.
+    // The longest the lesson's thread took to answer nothing (WM_NULL) at its first note button
+    // (not the lesson, whose procedure sees it), asked every 20 ms by a thread of the driver's.
     double Longest_Stall() const { return stall_.longest; }
     static constexpr double kStallMs = 250;
     ~Lesson();

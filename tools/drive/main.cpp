@@ -122,14 +122,20 @@ bool Save_Menus(const Lesson& lesson, const std::string& out, const std::string&
     const Picture parts = Capture(bar);
     Picture shown;
     const auto dropped = [] { return IsWindowVisible(FindWindowA("#32768", nullptr)); };
+    const auto parted = [&] { return Capture(bar) == parts; };
+    // A closed menu's help gone, and the bar so for longer than a toolbar hover tick (300 ms):
+    // nothing the last menu left due (the tick the pointer's moves over the lesson menu may have
+    // started, a late repaint) then erases the help of the next one.
+    const auto settled = [&] {
+        return Wait_Until(parted) && !Wait_Until([&] { return !parted(); }, 400);
+    };
     // Wine never draws a process's first popup menu: one is dropped, its help
     // awaited, and closed first.
     lesson.Menu('L', VK_DOWN);
     const bool helped = Wait_Until([&] { return Capture(bar) != parts; });
     Tap_Key(VK_MENU);
     for (const auto& menu : menus) {
-        // A closed menu's help has gone before the next one drops.
-        if (!helped || !Wait_Until([&] { return Capture(bar) == parts; })) {
+        if (!helped || !(settled() || settled())) {
             return false;
         }
         shown = parts;

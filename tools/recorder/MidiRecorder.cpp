@@ -170,7 +170,7 @@ DWORD WINAPI modMessage(UINT deviceId, UINT message, DWORD_PTR, DWORD_PTR param1
 
 // The driver's watch from inside the program: each tool's size (comctl32 5 takes up to V2), if the
 // toolbar may be customized, each font of its own on a text (id << 16 | quality << 8 | pitch), and
-// a status part's text given a style of its own.
+// a status part's text given a drawing type of its own (the high byte of wParam's low word).
 LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char kind[32] = ""; // other classes give these numbers other meanings
@@ -192,7 +192,7 @@ LRESULT CALLBACK Watch_Sent(int code, WPARAM wParam, LPARAM lParam) {
                GetObjectA(reinterpret_cast<HFONT>(sent->wParam), sizeof font, &font)) {
         const DWORD id = GetDlgCtrlID(sent->hwnd);
         Record(1, "font", id << 16 | font.lfCharSet << 8 | font.lfQuality | font.lfPitchAndFamily);
-    } else if (code == HC_ACTION && sent->message == SB_SETTEXTA && HIWORD(sent->wParam) != 0 &&
+    } else if (code == HC_ACTION && sent->message == SB_SETTEXTA && sent->wParam > 0xFF &&
                GetClassNameA(sent->hwnd, kind, sizeof kind) && !lstrcmpiA(kind, STATUSCLASSNAMEA)) {
         Record(1, "part", static_cast<DWORD>(sent->wParam)); // a border Wine's bar never draws
     }

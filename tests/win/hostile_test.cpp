@@ -97,8 +97,8 @@ TEST(HostileSettings, TheProgramRunsAndWritesOnlyWhatItOwns) {
         {"a path of 259 bytes", "", deep + "\\t.exe", keys, first, false, fresh, Case::Plain},
         {"259 bytes, no extension", "", deep + "\\tonar", keys, first, false, "", Case::Plain},
     };
-    // A session ends for each reason alone (0: a shutdown); ~0: the lesson ends as Escape ends it.
-    const DWORD ends[] = {0, ENDSESSION_LOGOFF, ENDSESSION_CRITICAL, ENDSESSION_CLOSEAPP, ~0u};
+    // A session ends for each reason alone where the file changes (a shutdown: in e2e); ~0: Escape.
+    const DWORD ends[] = {ENDSESSION_LOGOFF, ENDSESSION_CRITICAL, 0, ENDSESSION_CLOSEAPP, ~0u};
     for (size_t index = 0; index < std::size(cases); ++index) {
         Run_Case(cases[index], root.File("c" + std::to_string(index)),
                  ends[std::min<size_t>(index, 4)]);

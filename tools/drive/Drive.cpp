@@ -291,6 +291,13 @@ bool Program::Device_Closed() const {
     return !events.empty() && events.back().kind == "close";
 }
 
+double Program::Newest_Note() const {
+    const std::vector<MidiEvent> events = Midi();
+    const auto note =
+        std::find_if(events.rbegin(), events.rend(), [](auto& e) { return e.Note_On(); });
+    return note == events.rend() ? 0 : note->ms;
+}
+
 void Lesson::Point_At(int button) const {
     const HWND toolbar = Item(IDC_TOOLBAR);
     const RECT item = Remote<RECT>(*this, toolbar, TB_GETITEMRECT, std::min(button, 4));

@@ -77,6 +77,7 @@ public:
     std::vector<MidiEvent> Midi() const; // its log so far
     // The MIDI device was opened and is closed again: no note sounds.
     bool Device_Closed() const;
+    double Newest_Note() const; // when the latest note began (0: none yet), as its log says
     Resources Sample() const;
     // The recorder's watch on what the program sends its tooltips and texts: it slows each message.
     void Watch(bool on);
@@ -144,7 +145,7 @@ public:
     // The longest the lesson's thread took to answer nothing (WM_NULL) at its first note button
     // (not the lesson, whose procedure sees it), asked every 20 ms by a thread of the driver's.
     double Longest_Stall() const { return stall_.longest; }
-    static constexpr double kStallMs = 250;
+    static constexpr double kStallMs = 400;
     ~Lesson();
 
     HWND window = nullptr;
